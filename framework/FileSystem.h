@@ -1,0 +1,33 @@
+// The few file-system calls the installer engine makes, with one Win32 and
+// one POSIX implementation. Paths are ANSI (code page 936) with backslashes.
+#pragma once
+#include <cstdio>
+
+#include "String.h"
+#include "Types.h"
+
+// True when a file or folder of that name is found (FindFirstFileA).
+bool FileExists(const char* path);
+// DeleteFileA: removes a file (never a folder). True on success.
+bool FsDeleteFile(const char* path);
+// SetFileAttributesA(FILE_ATTRIBUTE_NORMAL): clears read-only, hidden and
+// system, so that the file can be replaced. True on success.
+bool FsClearAttributes(const char* path);
+// _mkdir: creates one folder. Returns 0 on success, -1 on failure.
+int FsMakeFolder(const char* path);
+// GetModuleFileNameA of the running executable.
+CString FsModulePath();
+// fopen with the path translated as for every call here.
+FILE* FsOpenStream(const char* path, const char* mode);
+// Marks a file read-only (tests and tools use it to set up old installations).
+bool FsSetReadOnly(const char* path);
+
+#ifndef _WIN32
+// The host path for an ANSI path: GBK converted to UTF-8 (when the bytes are
+// valid GBK), then backslashes turned into slashes. A 0x5C byte that is the
+// second byte of a double-byte character is never turned into a slash.
+std::string HostPathFromAnsi(const char* ansiPath);
+// The reverse, for names that come from the host (UTF-8 to GBK). Returns
+// false when a character has no GBK form.
+bool AnsiFromHostPath(const std::string& hostPath, CString* ansiPath);
+#endif

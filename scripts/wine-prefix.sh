@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Creates the private Wine prefix once: boots it, keeps its user folders
+# inside the prefix (never linked to the host's home), and maps the Chinese
+# UI font "宋体"/"SimSun" to an installed CJK font so dialogs render.
+set -euo pipefail
+source "$(dirname "$0")/wine-env.sh"
+stamp="$WINEPREFIX/.sfx-ready"
+[ -f "$stamp" ] && exit 0
+mkdir -p "$(dirname "$WINEPREFIX")"
+rm -rf "$WINEPREFIX"
+wineboot -i >/dev/null 2>&1 || true
+wineserver -w
+# Wine links Desktop, Documents, ... to the host home; tests must never touch that.
+users="$WINEPREFIX/drive_c/users"
+find "$users" -maxdepth 2 -type l | while read -r link; do rm -f "$link"; mkdir -p "$link"; done
+reg=$(mktemp --suffix=.reg)
+font=$(fc-match -f '%{file}' 'WenQuanYi Zen Hei' 2>/dev/null || true)
+printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n"SimSun"="WenQuanYi Zen Hei"\r\n"NSimSun"="WenQuanYi Zen Hei"\r\n' > "$reg"
+# The Chinese name of SimSun, written in the registry file's own code page (936).
+printf '"\xcb\xce\xcc\xe5"="WenQuanYi Zen Hei"\r\n"MS Shell Dlg"="WenQuanYi Zen Hei"\r\n' >> "$reg"
+wine regedit /S "$(winepath -w "$reg")" >/dev/null 2>&1
+wineserver -w
+rm -f "$reg"
+touch "$stamp"
+echo "wine prefix ready: $WINEPREFIX${font:+ (CJK font $font)}"
