@@ -1,0 +1,154 @@
+#include "Dialog.h"
+
+#include <commctrl.h>
+
+#include "AfxState.h"
+#include "WinApp.h"
+
+namespace {
+// Binds the waiting CWnd to the first window created on this thread, so that
+// the dialog's own messages (WM_CREATE included) pass through its message
+// map before the dialog manager sees them.
+LRESULT CALLBACK CbtFilterHook(int code, WPARAM wParam, LPARAM lParam)
+{
+    AfxThreadState& ts = AfxGetThreadState();
+    if (code == HCBT_CREATEWND && ts.pWndInit) {
+        CWnd* pWnd = ts.pWndInit;
+        ts.pWndInit = nullptr;
+        pWnd->SubclassWindow(reinterpret_cast<HWND>(wParam));
+    }
+    return ::CallNextHookEx(ts.hHookCbt, code, wParam, lParam);
+}
+
+void RegisterCommonControls()
+{
+    static bool done = false;
+    if (done)
+        return;
+    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_PROGRESS_CLASS | ICC_WIN95_CLASSES};
+    ::InitCommonControlsEx(&icc);
+    done = true;
+}
+}  // namespace
+
+void DDX_Text(CDataExchange* pDX, int nIDC, CString& value)
+{
+    HWND hCtrl = pDX->PrepareCtrl(nIDC);
+    if (!hCtrl)
+        return;
+    if (pDX->m_bSaveAndValidate) {
+        CWnd tmp;
+        tmp.m_hWnd = hCtrl;
+        tmp.GetWindowText(value);
+        tmp.m_hWnd = nullptr;
+        return;
+    }
+    char current[512];
+    const int len = ::GetWindowTextA(hCtrl, current, sizeof current);
+    if (len == value.GetLength() && len < static_cast<int>(sizeof current) - 1 && value.Compare(current) == 0)
+        return;
+    ::SetWindowTextA(hCtrl, value);
+}
+
+void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl)
+{
+    if (rControl.m_hWnd)
+        return;
+    rControl.SubclassDlgItem(static_cast<UINT>(nIDC), pDX->m_pDlgWnd);
+}
+
+BEGIN_MESSAGE_MAP(CDialog, CWnd)
+    ON_COMMAND(IDOK, &CDialog::OnOK)
+    ON_COMMAND(IDCANCEL, &CDialog::OnCancel)
+END_MESSAGE_MAP()
+
+CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd) : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd) {}
+
+CDialog::~CDialog() = default;
+
+INT_PTR CDialog::DoModal()
+{
+    RegisterCommonControls();
+
+    HWND hOwner = m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr;
+    if (!hOwner) {
+        CWnd* pMain = AfxGetMainWnd();
+        if (pMain && pMain != this && pMain->m_hWnd && ::IsWindow(pMain->m_hWnd))
+            hOwner = ::GetAncestor(pMain->m_hWnd, GA_ROOT);
+    }
+
+    AfxThreadState& ts = AfxGetThreadState();
+    m_pPrevModal = ts.pModalTop;
+    ts.pModalTop = this;
+    ts.strLastError.Empty();
+    ts.pWndInit = this;
+    HHOOK hPrevHook = ts.hHookCbt;
+    ts.hHookCbt = ::SetWindowsHookExA(WH_CBT, &CbtFilterHook, nullptr, ::GetCurrentThreadId());
+
+    INT_PTR result = ::DialogBoxParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), hOwner,
+                                       &AfxDlgProc, reinterpret_cast<LPARAM>(this));
+
+    if (ts.hHookCbt)
+        ::UnhookWindowsHookEx(ts.hHookCbt);
+    ts.hHookCbt = hPrevHook;
+    if (ts.pWndInit == this)
+        ts.pWndInit = nullptr;
+    ts.pModalTop = m_pPrevModal;
+    m_pPrevModal = nullptr;
+    if (!ts.strLastError.IsEmpty())
+        result = -1;
+    // A dialog that failed before its window was destroyed normally.
+    if (m_hWnd)
+        UnsubclassWindow();
+    return result;
+}
+
+INT_PTR CALLBACK AfxDlgProc(HWND hWnd, UINT message, WPARAM, LPARAM lParam)
+{
+    if (message != WM_INITDIALOG)
+        return FALSE;
+    CDialog* pDlg = reinterpret_cast<CDialog*>(lParam);
+    if (!pDlg)
+        return FALSE;
+    // The hook binds the dialog at creation; bind it here should a window
+    // created in between (none is expected) have taken the hook's turn.
+    if (pDlg->m_hWnd != hWnd) {
+        pDlg->Detach();
+        pDlg->SubclassWindow(hWnd);
+    }
+    AfxThreadState& ts = AfxGetThreadState();
+    if (ts.hHookCbt) {
+        ::UnhookWindowsHookEx(ts.hHookCbt);
+        ts.hHookCbt = nullptr;
+    }
+    return static_cast<INT_PTR>(AfxGuard(message, [&] { return static_cast<LRESULT>(pDlg->OnInitDialog()); }));
+}
+
+BOOL CDialog::OnInitDialog()
+{
+    UpdateData(FALSE);
+    return TRUE;
+}
+
+void CDialog::EndDialog(int nResult)
+{
+    if (m_hWnd)
+        ::EndDialog(m_hWnd, nResult);
+}
+
+BOOL CDialog::UpdateData(BOOL bSaveAndValidate)
+{
+    if (!m_hWnd)
+        return FALSE;
+    CDataExchange dx(this, bSaveAndValidate);
+    DoDataExchange(&dx);
+    return TRUE;
+}
+
+void CDialog::OnOK()
+{
+    if (UpdateData(TRUE))
+        EndDialog(IDOK);
+}
+
+void CDialog::OnCancel() { EndDialog(IDCANCEL); }
