@@ -1,0 +1,330 @@
+#include "SfxArchive.h"
+
+#include <cstring>
+
+#include "app/SfxAppState.h"
+#include "app/SfxRunState.h"
+#include "archive/SfxNameCheck.h"
+#include "framework/FileSystem.h"
+#include "framework/Mbcs.h"
+#include "lzari/LzariCodeFile.h"
+
+namespace {
+
+uint32_t LittleEndian32(const unsigned char* b)
+{
+    return uint32_t(b[0]) | (uint32_t(b[1]) << 8) | (uint32_t(b[2]) << 16) | (uint32_t(b[3]) << 24);
+}
+
+// Seeks to `distance` bytes before the end and reads a 32-bit field.
+uint32_t ReadFieldFromEnd(CFile& file, LONG distance)
+{
+    unsigned char bytes[4];
+    file.Seek(-distance, CFile::end);
+    if (file.Read(bytes, 4) != 4)
+        throw CFileException(CFileException::endOfFile, 0, file.GetFilePath());
+    return LittleEndian32(bytes);
+}
+
+// The run state the engine shares with the dialog; tools without a dialog
+// get a private one so that the engine behaves the same.
+CSfxRunState* RunState(CSfxRunState& fallback)
+{
+    CSfxAppState* app = AfxGetAppState();
+    return (app && app->m_pMainDlg) ? app->m_pMainDlg : &fallback;
+}
+
+const char* CodecFailureText(int codecResult)
+{
+    switch (codecResult) {
+    case LZARI_ERR_OPEN_INPUT: return "cannot reopen the packed temporary file";
+    case LZARI_ERR_OPEN_OUTPUT: return "cannot create the file";
+    case LZARI_ERR_TRUNCATED: return "the packed data is cut short";
+    case LZARI_ERR_READ: return "read error while decoding";
+    case LZARI_ERR_WRITE: return "write error while decoding (disk full?)";
+    default: return "decoding failed";
+    }
+}
+
+int ResultFromCodec(int codecResult)
+{
+    switch (codecResult) {
+    case LZARI_OK: return SFX_OK;
+    case LZARI_ERR_TRUNCATED: return SFX_ERR_DAMAGED;
+    case LZARI_ERR_OPEN_OUTPUT: return SFX_ERR_CREATE_OUTPUT;
+    default: return SFX_ERR_FILE_IO;
+    }
+}
+
+}  // namespace
+
+const char* SfxResultText(int code)
+{
+    switch (code) {
+    case SFX_OK: return "success";
+    case SFX_ERR_OPEN_SELF: return "cannot open the archive file";
+    case SFX_ERR_NO_MAGIC: return "no archive (the trailer magic is missing)";
+    case SFX_ERR_EMPTY: return "the archive holds no entries";
+    case SFX_ERR_CREATE_OUTPUT: return "cannot create an output file";
+    case SFX_ERR_REOPEN_SELF: return "cannot reopen the archive file";
+    case SFX_ERR_DAMAGED: return "the archive is damaged";
+    case SFX_ERR_FILE_IO: return "a file could not be read or written whole";
+    default: return "unknown result";
+    }
+}
+
+CSfxArchive::CSfxArchive() { ResetEntries(); }
+
+CSfxArchive::~CSfxArchive() = default;
+
+void CSfxArchive::ResetEntries()
+{
+    for (SfxEntry& entry : m_entries)
+        entry.Reset();
+    m_nEntryCount = 0;
+}
+
+CString CSfxArchive::GetModulePath() { return FsModulePath(); }
+
+CString CSfxArchive::GetArchivePath()
+{
+    return m_strArchivePath.IsEmpty() ? GetModulePath() : m_strArchivePath;
+}
+
+CString CSfxArchive::EnsureTrailingBackslash(CString& strFolder)
+{
+    // The last character, not the last byte: a folder ending in a
+    // double-byte character such as "誠" (D5 5C) still needs its separator.
+    const char* text = strFolder;
+    int last = -1;
+    for (int i = 0; text[i] != '\0'; i += AfxCharLength(text + i))
+        last = i;
+    const bool endsInSeparator = last >= 0 && text[last] == '\\' && AfxCharLength(text + last) == 1;
+    if (!endsInSeparator)
+        strFolder += '\\';
+    return strFolder;
+}
+
+bool IsInStringList(CStringArray& list, CString str)
+{
+    for (int i = 0; i < list.GetSize(); ++i)
+        if (list.GetAt(i) == str)
+            return true;
+    return false;
+}
+
+bool CSfxArchive::IsFolderCreated(CString strFolder)
+{
+    CSfxAppState* app = AfxGetAppState();
+    return app && IsInStringList(app->m_createdFolders, strFolder);
+}
+
+void CSfxArchive::AddCreatedFolder(CString strFolder)
+{
+    if (CSfxAppState* app = AfxGetAppState())
+        app->m_createdFolders.SetAtGrow(app->m_createdFolders.GetSize(), strFolder);
+}
+
+void CSfxArchive::CreateFolders(CString strPath)
+{
+    // Every prefix that ends before a separator is a folder; the part after
+    // the last separator is the file. Each folder is tried once per run.
+    for (int pos = strPath.Find('\\'); pos >= 0; pos = strPath.Find('\\', pos + 1)) {
+        const CString prefix = strPath.Left(pos);
+        if (!IsFolderCreated(prefix)) {
+            FsMakeFolder(prefix);
+            AddCreatedFolder(prefix);
+        }
+    }
+}
+
+int CSfxArchive::ReadDirectory(CString strArchivePath)
+{
+    ResetEntries();
+    m_strLastError.Empty();
+    CFile file;
+    CFileException openError;
+    if (!file.Open(strArchivePath, CFile::modeRead | CFile::shareDenyWrite, &openError)) {
+        m_strLastError = openError.GetErrorText();
+        return SFX_ERR_OPEN_SELF;
+    }
+    try {
+        const int64_t fileLength = file.GetLength();
+        if (fileLength < SFX_MAGIC_LENGTH)
+            return SFX_ERR_NO_MAGIC;
+        if (fileLength >= SFX_MAX_FILE_SIZE)
+            return SFX_ERR_DAMAGED;  // positions are signed 32-bit
+        const LONG length = static_cast<LONG>(fileLength);
+
+        char magic[SFX_MAGIC_LENGTH];
+        file.Seek(-SFX_MAGIC_LENGTH, CFile::end);
+        if (file.Read(magic, SFX_MAGIC_LENGTH) != SFX_MAGIC_LENGTH || std::memcmp(magic, SFX_MAGIC, SFX_MAGIC_LENGTH) != 0)
+            return SFX_ERR_NO_MAGIC;
+        if (length < SFX_TRAILER_LENGTH)
+            return SFX_ERR_DAMAGED;
+
+        const uint32_t count = ReadFieldFromEnd(file, SFX_TRAILER_LENGTH);
+        if (count == 0)
+            return SFX_ERR_EMPTY;
+        if (count > static_cast<uint32_t>(SFX_MAX_ENTRIES))
+            return SFX_ERR_DAMAGED;
+        m_nEntryCount = static_cast<int>(count);
+
+        // Walk the records backwards from the trailer, checking before each
+        // read that the field lies inside the file.
+        int64_t d = SFX_TRAILER_LENGTH;
+        char name[SFX_NAME_BUFFER];
+        for (int i = m_nEntryCount - 1; i >= 0; --i) {
+            if (d + SFX_RECORD_FIXED_LENGTH > length)
+                return SFX_ERR_DAMAGED;
+            d += 4;
+            const uint32_t nameLength = ReadFieldFromEnd(file, static_cast<LONG>(d));
+            if (nameLength >= static_cast<uint32_t>(SFX_NAME_BUFFER) || d + nameLength + 8 > length)
+                return SFX_ERR_DAMAGED;
+            d += nameLength;
+            file.Seek(static_cast<LONG>(-d), CFile::end);
+            if (file.Read(name, nameLength) != nameLength)
+                return SFX_ERR_DAMAGED;
+            d += 4;
+            const uint32_t packedSize = ReadFieldFromEnd(file, static_cast<LONG>(d));
+            d += 4;
+            const uint32_t offset = ReadFieldFromEnd(file, static_cast<LONG>(d));
+
+            SfxEntry& entry = m_entries[i];
+            entry.m_nPackedSize = static_cast<int32_t>(packedSize);
+            entry.SetName(CString(name, static_cast<int>(nameLength)));
+            entry.m_nOffset = static_cast<int32_t>(offset);
+            if (SfxCheckStoredName(name, static_cast<int>(nameLength)) != SFX_NAME_OK)
+                return SFX_ERR_DAMAGED;
+        }
+
+        // Every payload lies between the start of the file and the directory.
+        const int64_t directoryStart = length - d;
+        for (int i = 0; i < m_nEntryCount; ++i) {
+            const SfxEntry& entry = m_entries[i];
+            if (entry.m_nOffset < 0 || entry.m_nPackedSize < 0 ||
+                int64_t(entry.m_nOffset) + int64_t(entry.m_nPackedSize) > directoryStart)
+                return SFX_ERR_DAMAGED;
+        }
+        // A stored name that equals another entry's installed name would be
+        // that file's temporary file, and would overwrite or delete it.
+        for (int i = 0; i < m_nEntryCount; ++i) {
+            const CString& stored = m_entries[i].m_strName;
+            for (int j = 0; j < m_nEntryCount; ++j) {
+                const CString& other = m_entries[j].m_strName;
+                if (SfxNamesEqualIgnoringCase(stored, other.Left(other.GetLength() - SFX_NAME_SUFFIX_LENGTH)))
+                    return SFX_ERR_DAMAGED;
+            }
+        }
+    } catch (const CFileException& e) {
+        m_strLastError = e.GetErrorText();
+        return SFX_ERR_DAMAGED;
+    }
+    return SFX_OK;
+}
+
+int CSfxArchive::ExtractEntry(CFile* pArchive, int nIndex, CString strDestFolder)
+{
+    const SfxEntry& entry = m_entries[nIndex];
+    const CString tempPath = strDestFolder + entry.GetName();
+    const CString finalPath = tempPath.Left(tempPath.GetLength() - SFX_NAME_SUFFIX_LENGTH);
+
+    // When the final file exists, so do its folders.
+    if (!FileExists(finalPath))
+        CreateFolders(tempPath);
+
+    CFile temp;
+    CFileException openError;
+    if (!temp.Open(tempPath, CFile::modeCreate | CFile::modeWrite, &openError)) {
+        m_strLastError = openError.GetErrorText();
+        return SFX_ERR_CREATE_OUTPUT;
+    }
+    try {
+        pArchive->Seek(entry.m_nOffset, CFile::begin);
+        char buffer[SFX_COPY_CHUNK];
+        int32_t copied = 0;
+        while (copied < entry.m_nPackedSize) {
+            const int32_t left = entry.m_nPackedSize - copied;
+            const UINT want = static_cast<UINT>(left < SFX_COPY_CHUNK ? left : SFX_COPY_CHUNK);
+            const UINT got = pArchive->Read(buffer, want);
+            if (got == 0) {
+                // The archive ended before the payload did (it changed under us).
+                temp.Abort();
+                FsDeleteFile(tempPath);
+                m_strLastError = pArchive->GetFilePath() + ": payload runs past the end of the file";
+                return SFX_ERR_DAMAGED;
+            }
+            temp.Write(buffer, got);
+            copied += static_cast<int32_t>(got);
+        }
+        temp.Close();
+    } catch (const CFileException& e) {
+        temp.Abort();
+        FsDeleteFile(tempPath);
+        m_strLastError = e.GetErrorText();
+        return SFX_ERR_FILE_IO;
+    }
+
+    // Replace a read-only, hidden or system file left by an earlier installation.
+    if (FileExists(finalPath)) {
+        FsClearAttributes(finalPath);
+        FsDeleteFile(finalPath);
+    }
+    const int decoded = LzariCodeFile(tempPath, finalPath, false);
+    FsDeleteFile(tempPath);
+    if (decoded != LZARI_OK) {
+        // A file that was not decoded whole must not pass for an installed one.
+        FsDeleteFile(finalPath);
+        m_strLastError = finalPath + ": " + CodecFailureText(decoded);
+        return ResultFromCodec(decoded);
+    }
+    return SFX_OK;
+}
+
+int CSfxArchive::ExtractAll(CString strDestFolder, SfxProgressFn pfnProgress, void* pContext)
+{
+    EnsureTrailingBackslash(strDestFolder);
+    m_strLastError.Empty();
+
+    CSfxRunState fallbackState;
+    CSfxRunState* state = RunState(fallbackState);
+    CSfxAppState* app = AfxGetAppState();
+
+    // Installing over an earlier installation's user data keeps that data,
+    // even when the user did not ask for it. Once set, the flag stays set.
+    if (!state->m_bKeepDataMode)
+        state->m_bKeepDataMode = FileExists(strDestFolder + SFX_KEEP_MARKER);
+
+    const CString archivePath = GetArchivePath();
+    const int read = ReadDirectory(archivePath);
+    if (read != SFX_OK)
+        return read;
+
+    CFile archive;
+    CFileException openError;
+    if (!archive.Open(archivePath, CFile::modeRead | CFile::shareDenyWrite, &openError)) {
+        m_strLastError = openError.GetErrorText();
+        return SFX_ERR_REOPEN_SELF;
+    }
+
+    state->m_nTotal = m_nEntryCount;
+    int visited = 0;
+    CStringArray noProtectedFiles;
+    CStringArray& protectedFiles = app ? app->m_protectedFiles : noProtectedFiles;
+    for (int i = m_nEntryCount - 1; i >= 0; --i) {
+        ++visited;
+        const CString& stored = m_entries[i].m_strName;
+        const CString finalName = stored.Left(stored.GetLength() - SFX_NAME_SUFFIX_LENGTH);
+        const bool isProtected = IsInStringList(protectedFiles, finalName);
+        if (state->m_bKeepDataMode && isProtected)
+            continue;
+        const int result = ExtractEntry(&archive, i, strDestFolder);
+        if (result != SFX_OK)
+            return result;  // what is unpacked stays; nothing is retried
+        state->m_nProcessed = visited;
+        if (pfnProgress)
+            pfnProgress(&m_entries[i], pContext);
+    }
+    archive.Abort();
+    return SFX_OK;
+}

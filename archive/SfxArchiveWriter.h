@@ -1,0 +1,18 @@
+// Writes the archive layout behind a program image (see SfxLayout.h).
+// The writer takes already packed payloads; it only lays them out.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct SfxPackedEntry {
+    std::string storedName;  // GBK bytes, with the ".zup" suffix
+    std::string packed;      // one LZARI stream
+};
+
+// The directory records and the trailer for entries whose payloads stand
+// one after another from firstPayloadOffset on, in entry order.
+std::string SfxEncodeDirectory(uint32_t firstPayloadOffset, const std::vector<SfxPackedEntry>& entries);
+
+// The whole file: image, payloads, directory, count and magic.
+std::string SfxBuildImage(const std::string& programImage, const std::vector<SfxPackedEntry>& entries);

@@ -1,0 +1,134 @@
+#include "SfxNameCheck.h"
+
+#include <cctype>
+#include <cstring>
+
+#include "archive/SfxLayout.h"
+#include "framework/Mbcs.h"
+
+namespace {
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool EqualsUpper(const char* s, int length, const char* upperWord)
+{
+    if (static_cast<int>(std::strlen(upperWord)) != length)
+        return false;
+    for (int i = 0; i < length; ++i)
+        if (Upper(s[i]) != upperWord[i])
+            return false;
+    return true;
+}
+
+// Length of the character at bytes[i] within a buffer of length bytes.
+int CharLength(const char* bytes, int i, int length)
+{
+    return (i + 1 < length && AfxIsLeadByte(static_cast<unsigned char>(bytes[i]))) ? 2 : 1;
+}
+
+}  // namespace
+
+bool SfxIsDeviceName(const char* component, int length)
+{
+    // Windows ignores the extension and trailing blanks of a device name.
+    int base = 0;
+    while (base < length && component[base] != '.')
+        ++base;
+    while (base > 0 && component[base - 1] == ' ')
+        --base;
+    static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+    for (const char* device : kDevices)
+        if (EqualsUpper(component, base, device))
+            return true;
+    if (base == 4 && (EqualsUpper(component, 3, "COM") || EqualsUpper(component, 3, "LPT")))
+        return component[3] >= '1' && component[3] <= '9';
+    return false;
+}
+
+namespace {
+
+// Checks every component of a relative name. When isInstalledName, the last
+// component must also name a file, not "." or a folder.
+SfxNameProblem CheckComponents(const char* bytes, int length, bool isInstalledName)
+{
+    // Walk the characters; a second byte of a double-byte character is never
+    // a separator or a forbidden character.
+    int componentStart = 0;
+    for (int i = 0; i <= length;) {
+        const bool end = i == length;
+        const int n = end ? 1 : CharLength(bytes, i, length);
+        if (!end && n == 1) {
+            const unsigned char c = static_cast<unsigned char>(bytes[i]);
+            if (c < 0x20 || std::strchr(":*?\"<>|", c) != nullptr)
+                return SFX_NAME_BAD_CHARACTER;
+        }
+        if (end || (n == 1 && IsSeparator(bytes[i]))) {
+            const char* component = bytes + componentStart;
+            const int componentLength = i - componentStart;
+            if (componentLength == 2 && component[0] == '.' && component[1] == '.')
+                return SFX_NAME_PARENT;
+            if (SfxIsDeviceName(component, componentLength))
+                return SFX_NAME_DEVICE;
+            if (end && isInstalledName && (componentLength == 0 || (componentLength == 1 && component[0] == '.')))
+                return SFX_NAME_NO_FILE_NAME;
+            componentStart = i + 1;
+        }
+        i += n;
+    }
+    return SFX_NAME_OK;
+}
+
+}  // namespace
+
+SfxNameProblem SfxCheckStoredName(const char* bytes, int length)
+{
+    if (length < SFX_MIN_NAME_LENGTH)
+        return SFX_NAME_TOO_SHORT;
+    if (length >= SFX_NAME_BUFFER)
+        return SFX_NAME_TOO_LONG;
+    if (std::memchr(bytes, '\0', static_cast<size_t>(length)) != nullptr)
+        return SFX_NAME_HAS_NUL;
+    if (IsSeparator(bytes[0]))
+        return SFX_NAME_ABSOLUTE;
+    // The stored name is the temporary file's name; the name without its
+    // suffix is the installed file's. Both must stay inside the folder.
+    const SfxNameProblem stored = CheckComponents(bytes, length, false);
+    if (stored != SFX_NAME_OK)
+        return stored;
+    return CheckComponents(bytes, length - SFX_NAME_SUFFIX_LENGTH, true);
+}
+
+const char* SfxNameProblemText(SfxNameProblem problem)
+{
+    switch (problem) {
+    case SFX_NAME_OK: return "ok";
+    case SFX_NAME_TOO_SHORT: return "stored name shorter than 5 bytes";
+    case SFX_NAME_TOO_LONG: return "stored name of 1000 bytes or more";
+    case SFX_NAME_HAS_NUL: return "stored name holds a NUL byte";
+    case SFX_NAME_ABSOLUTE: return "name starts with a separator (absolute, UNC or device path)";
+    case SFX_NAME_BAD_CHARACTER: return "name holds a colon, a wildcard or a control character";
+    case SFX_NAME_PARENT: return "name has a \"..\" component";
+    case SFX_NAME_DEVICE: return "name has a reserved device name as a component";
+    case SFX_NAME_NO_FILE_NAME: return "installed name ends in a separator";
+    }
+    return "unknown problem";
+}
+
+bool SfxNamesEqualIgnoringCase(const CString& a, const CString& b)
+{
+    if (a.GetLength() != b.GetLength())
+        return false;
+    for (int i = 0; i < a.GetLength();) {
+        const int n = CharLength(a, i, a.GetLength());
+        if (n == 2) {
+            if (a[i] != b[i] || a[i + 1] != b[i + 1])
+                return false;
+        } else if (Upper(a[i]) != Upper(b[i])) {
+            return false;
+        }
+        i += n;
+    }
+    return true;
+}

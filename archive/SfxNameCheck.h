@@ -1,0 +1,29 @@
+// Which stored names an installer may unpack. The reader and the packing
+// tool share these rules, so that sfxpack refuses exactly what an installer
+// would treat as damage.
+#pragma once
+#include "framework/String.h"
+
+enum SfxNameProblem {
+    SFX_NAME_OK = 0,
+    SFX_NAME_TOO_SHORT,        // fewer than 5 bytes: no room for a name and the suffix
+    SFX_NAME_TOO_LONG,         // 1000 bytes or more: does not fit the reader's buffer
+    SFX_NAME_HAS_NUL,          // a NUL byte would cut the name short
+    SFX_NAME_ABSOLUTE,         // starts with a backslash or slash (root, UNC, \\?\ forms)
+    SFX_NAME_BAD_CHARACTER,    // a colon (drive, stream), a wildcard or a control character
+    SFX_NAME_PARENT,           // a ".." component would leave the installation folder
+    SFX_NAME_DEVICE,           // a component names a device (CON, NUL, COM1, ...)
+    SFX_NAME_NO_FILE_NAME,     // the installed name ends in a separator
+};
+
+// Checks a stored name (GBK bytes, still carrying its 4-byte suffix).
+SfxNameProblem SfxCheckStoredName(const char* bytes, int length);
+const char* SfxNameProblemText(SfxNameProblem problem);
+
+// True when the component (no separators) is a reserved device name on
+// Windows, with or without an extension, in any letter case.
+bool SfxIsDeviceName(const char* component, int length);
+
+// Letter case ignored as the Windows file system ignores it (ASCII letters;
+// the bytes of double-byte characters are compared exactly).
+bool SfxNamesEqualIgnoringCase(const CString& a, const CString& b);

@@ -1,0 +1,56 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "archive/SfxNameCheck.h"
+
+namespace {
+
+SfxNameProblem Check(const char* name) { return SfxCheckStoredName(name, static_cast<int>(std::strlen(name))); }
+
+TEST(StoredNameCheck, AcceptsOrdinaryRelativeNames)
+{
+    EXPECT_EQ(Check("a.zup"), SFX_NAME_OK);
+    EXPECT_EQ(Check("bin\\lang\\zh.ini.zup"), SFX_NAME_OK);
+    EXPECT_EQ(Check("notes.zup.zup"), SFX_NAME_OK);
+    EXPECT_EQ(Check("console.txt.zup"), SFX_NAME_OK);  // only whole device names are reserved
+    EXPECT_EQ(Check("com10.zup"), SFX_NAME_OK);
+    EXPECT_EQ(Check("a..b.zup"), SFX_NAME_OK);
+    // "誠" (D5 5C) at the end of a folder name is a character, not a separator.
+    EXPECT_EQ(Check("\xD5\x5C\\f.zup"), SFX_NAME_OK);
+    EXPECT_EQ(Check("\xD5\x5C.zup"), SFX_NAME_OK);
+    // A GBK character whose second byte is 0x7C ('|') is not a forbidden character.
+    EXPECT_EQ(Check("\x81\x7C.txt.zup"), SFX_NAME_OK);
+}
+
+TEST(StoredNameCheck, RefusesNamesThatLeaveTheFolderOrNameDevices)
+{
+    EXPECT_EQ(Check(".zup"), SFX_NAME_TOO_SHORT);
+    EXPECT_EQ(Check("\\x.zup"), SFX_NAME_ABSOLUTE);
+    EXPECT_EQ(Check("/x.zup"), SFX_NAME_ABSOLUTE);
+    EXPECT_EQ(Check("c:x.zup"), SFX_NAME_BAD_CHARACTER);
+    EXPECT_EQ(Check("a?.zup"), SFX_NAME_BAD_CHARACTER);
+    EXPECT_EQ(Check("..\\x.zup"), SFX_NAME_PARENT);
+    EXPECT_EQ(Check("a/../x.zup"), SFX_NAME_PARENT);
+    EXPECT_EQ(Check("...zup"), SFX_NAME_PARENT);  // installed as ".."
+    EXPECT_EQ(Check("a\\..zup"), SFX_NAME_NO_FILE_NAME);  // installed as "a\."
+    EXPECT_EQ(Check("CON.zup"), SFX_NAME_DEVICE);
+    EXPECT_EQ(Check("a\\cOm7.txt.zup"), SFX_NAME_DEVICE);
+    EXPECT_EQ(Check("nul \\x.zup"), SFX_NAME_DEVICE);
+    EXPECT_EQ(Check("dir\\.zup"), SFX_NAME_NO_FILE_NAME);
+    char longName[1001];
+    std::memset(longName, 'a', sizeof longName);
+    EXPECT_EQ(SfxCheckStoredName(longName, 999), SFX_NAME_OK);
+    EXPECT_EQ(SfxCheckStoredName(longName, 1000), SFX_NAME_TOO_LONG);
+    EXPECT_EQ(SfxCheckStoredName("a\0b.zup", 7), SFX_NAME_HAS_NUL);
+}
+
+TEST(StoredNameCheck, CaseInsensitiveEqualityLeavesDoubleByteCharactersAlone)
+{
+    EXPECT_TRUE(SfxNamesEqualIgnoringCase("User\\Keep.pst", "user\\KEEP.pst"));
+    EXPECT_FALSE(SfxNamesEqualIgnoringCase("a.txt", "a.txt2"));
+    // 0xA3 0xC1 and 0xA3 0xE1 are two different full-width letters.
+    EXPECT_FALSE(SfxNamesEqualIgnoringCase("\xA3\xC1", "\xA3\xE1"));
+}
+
+}  // namespace
