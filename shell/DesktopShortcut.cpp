@@ -1,0 +1,120 @@
+#include "DesktopShortcut.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include "app/Registry.h"
+#include "framework/File.h"
+#include "framework/FileSystem.h"
+
+namespace {
+
+const char* const kShellFoldersKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const char* const kDesktopValue = "Desktop";
+const char* const kOldLinkName = "快捷方式 到 Rendo.exe.lnk";
+const char* const kNewLinkName = "Orvex 高级通讯管理.lnk";
+const char* const kTargetName = "Rendo.exe";
+
+const UINT kReadChunk = 3023;  // read into a buffer one byte larger, for the NUL
+
+}  // namespace
+
+void UpdateDesktopShortcut(CString folder)
+{
+    CString desktop;
+    if (!ReadRegistryString(HKEY_CURRENT_USER, kShellFoldersKey, kDesktopValue, &desktop))
+        return;
+
+    const CString oldLink = desktop + "\\" + kOldLinkName;
+    const CString target = folder + "\\" + kTargetName;
+    const CString newLink = desktop + "\\" + kNewLinkName;
+
+    const bool oldPoints = FileContainsText(oldLink, target);
+    const bool newPoints = FileContainsText(newLink, target);
+    if (newPoints)
+        return;
+
+    if (oldPoints && !FileExists(newLink)) {
+        try {
+            CFile::Rename(oldLink, newLink);
+            return;
+        } catch (const CFileException&) {
+            // The old shortcut stays where it is; the new one is written below.
+        }
+    }
+    CreateShortcutFile(target, newLink);
+}
+
+bool FileContainsText(CString path, CString text)
+{
+    if (!FileExists(path))
+        return false;
+    const CString content = ReadFileAsText(path);
+    return content.Find(text) != -1;
+}
+
+CString ReadFileAsText(CString path)
+{
+    CString result;
+    CFile file;
+    if (!file.Open(path, CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary))
+        return result;
+    try {
+        char buffer[kReadChunk + 1];
+        for (;;) {
+            const UINT n = file.Read(buffer, kReadChunk);
+            if (n == 0)
+                break;
+            for (UINT i = 0; i < n; ++i) {
+                if (buffer[i] == '\0')
+                    buffer[i] = ' ';
+            }
+            buffer[n] = '\0';
+            result += buffer;
+        }
+    } catch (const CFileException&) {
+        // A shortcut that cannot be read whole counts as holding nothing.
+        result.Empty();
+    }
+    file.Abort();
+    return result;
+}
+
+int CreateShortcutFile(const char* target, const char* linkPath)
+{
+    const HRESULT hrInit = CoInitialize(nullptr);
+    // Only a successful CoInitialize (S_OK or S_FALSE) is balanced.
+    const bool bUninit = SUCCEEDED(hrInit);
+
+    IShellLinkA* pLink = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                reinterpret_cast<void**>(&pLink)))) {
+        if (bUninit)
+            CoUninitialize();
+        return 0;
+    }
+    pLink->SetPath(target);
+
+    IPersistFile* pFile = nullptr;
+    if (FAILED(pLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&pFile)))) {
+        pLink->Release();
+        if (bUninit)
+            CoUninitialize();
+        return 0;
+    }
+
+    // A link path that does not fit the buffer is not saved under some
+    // truncated or undefined name.
+    WCHAR wszLink[MAX_PATH];
+    const bool bConverted = MultiByteToWideChar(CP_ACP, 0, linkPath, -1, wszLink, MAX_PATH) != 0;
+    if (bConverted)
+        pFile->Save(wszLink, 2);
+
+    pFile->Release();
+    pLink->Release();
+    if (bUninit)
+        CoUninitialize();
+    return bConverted ? 1 : 0;
+}
