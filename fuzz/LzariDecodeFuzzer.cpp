@@ -1,0 +1,41 @@
+// Property: unpacking any bytes ends, never crashes and never writes more
+// than the length field states; a sound report means the stream was whole.
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include "LzariFuzzIo.h"
+#include "lzari/LzariCodec.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    std::vector<uint8_t> output;
+    FILE* in = OpenMemoryInput(data, size);
+    FILE* out = OpenMemoryOutput(&output);
+    if (!in || !out)
+        std::abort();
+    uint32_t count;
+    CLzariCodec::Status status;
+    {
+        CLzariCodec codec;
+        codec.m_pIn = in;
+        codec.m_pOut = out;
+        count = codec.Decode();
+        status = codec.GetStatus();
+        if (status == CLzariCodec::STATUS_OK && codec.GetBytesPastEnd() > CLzariCodec::MAX_BYTES_PAST_END)
+            std::abort();
+    }
+    std::fclose(in);
+    std::fclose(out);
+
+    uint32_t length = 0;
+    if (size >= 4)
+        length = data[0] | data[1] << 8 | data[2] << 16 | static_cast<uint32_t>(data[3]) << 24;
+    if (output.size() != count || count > length)
+        std::abort();
+    if (status == CLzariCodec::STATUS_OK && count != length)
+        std::abort();
+    if (size < 4 && status != CLzariCodec::STATUS_TRUNCATED)
+        std::abort();
+    return 0;
+}

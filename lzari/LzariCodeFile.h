@@ -1,0 +1,19 @@
+// File-to-file use of the codec: the extraction engine's one call into it.
+#pragma once
+#include "framework/String.h"
+
+// Results of LzariCodeFile.
+enum {
+    LZARI_OK = 0,
+    LZARI_ERR_OPEN_INPUT,   // the input file could not be opened for reading
+    LZARI_ERR_OPEN_OUTPUT,  // the output file could not be created
+    LZARI_ERR_TRUNCATED,    // decode: the packed stream ends before its data
+    LZARI_ERR_READ,         // the input could not be read to its end
+    LZARI_ERR_WRITE         // the output could not be written or closed
+};
+
+// Packs (encode true) or unpacks inputPath into outputPath, which is created
+// or emptied. Paths are ANSI with backslashes. Neither file stays open.
+// On a failure the output file may hold a partial result; the caller
+// removes it.
+int LzariCodeFile(CString inputPath, CString outputPath, bool encode);

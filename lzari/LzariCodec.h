@@ -1,0 +1,129 @@
+// CLzariCodec: LZSS over a 4096-byte window, with literals and match lengths
+// coded by an adaptive arithmetic model and match positions by a fixed one.
+//
+// Stream: a 4-byte little-endian unpacked length, then the code bits, most
+// significant bit first, the last byte padded with zero bits. No magic, no
+// checksum, no end marker. An empty input packs to four zero bytes.
+//
+// Use: assign m_pIn and m_pOut (binary stdio streams, not owned), call
+// Encode() or Decode() once, then ask GetStatus(). One object, one run.
+//
+// Contract on hostile input: Decode() never writes more bytes than the
+// length field states, reads its input at most once through, and always
+// ends; a stream that ends early is reported as STATUS_TRUNCATED. The
+// codec throws nothing and allocates nothing.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+
+class CLzariCodec {
+public:
+    enum {
+        RING_SIZE = 4096,
+        MAX_MATCH = 60,
+        MATCH_THRESHOLD = 2,
+        TREE_NIL = RING_SIZE,
+        CHAR_CODE_COUNT = 314,
+        // The blank prefix that stands before the data in the ring.
+        PREFIX_SIZE = RING_SIZE - MAX_MATCH,
+        // The decoder reads at most this many bytes past the end of a stream
+        // that the encoder made; reading more means the stream was cut.
+        MAX_BYTES_PAST_END = 2
+    };
+    static const uint32_t RANGE_Q1 = 0x8000;
+    static const uint32_t RANGE_HALF = 0x10000;
+    static const uint32_t RANGE_Q3 = 0x18000;
+    static const uint32_t RANGE_TOP = 0x20000;
+    static const uint32_t MAX_FREQ_TOTAL = 32767;
+
+    // The outcome of a run, beside the count that Encode/Decode return.
+    enum Status {
+        STATUS_OK = 0,
+        STATUS_TRUNCATED,    // decode: the stream ended before its data did
+        STATUS_READ_ERROR,   // the input stream failed (ferror), or changed size while encoding
+        STATUS_WRITE_ERROR   // a byte could not be written to the output
+    };
+
+    CLzariCodec();
+    virtual ~CLzariCodec();
+    CLzariCodec(const CLzariCodec&) = delete;
+    CLzariCodec& operator=(const CLzariCodec&) = delete;
+
+    // Reads the whole input and writes one stream. Returns 4 plus the number
+    // of coded bytes written, or 0 when the length field could not be
+    // written or the input is empty (its four zero bytes are then written).
+    uint32_t Encode();
+    // Reads one stream and writes the unpacked bytes. Returns the number of
+    // bytes written; 0 when the length field cannot be read or is 0. Stops
+    // early, with a failure status, on a cut stream or a write error.
+    uint32_t Decode();
+
+    // The first failure of the run, in the order read error, write error,
+    // truncation; STATUS_OK when the run was sound.
+    Status GetStatus() const;
+    bool IsTruncated() const { return m_bTruncated; }
+    // Decode: how many bytes the bit reader asked for after the input ended.
+    uint32_t GetBytesPastEnd() const { return m_nBytesPastEnd; }
+
+    FILE* m_pIn;
+    FILE* m_pOut;
+
+protected:
+    // Bit writer and reader.
+    void WriteBit(int bit);
+    void FlushBits();
+    int ReadBit();
+    void WriteBitPlusPending(int bit);
+
+    // Models.
+    void InitModels();
+    void UpdateModel(int sym);
+    uint32_t FreqTotal() const { return m_symCum[0]; }
+    uint32_t SymbolFreq(int sym) const { return m_symFreq[sym]; }
+    int SymbolOfCode(int code) const { return m_charToSym[code]; }
+
+    // Arithmetic coder.
+    void EncodeCharCode(int code);
+    void EncodePosition(int pos);
+    void FinishEncoding();
+    void StartDecoding();
+    int DecodeCharCode();
+    int DecodePosition();
+    int FindSymbol(uint32_t x) const;
+    int FindPosition(uint32_t x) const;
+
+    // Match trees.
+    void InitTrees();
+    void InsertString(int r);
+    void DeleteString(int p);
+
+    // Reads the length field; false when the input holds fewer than 4 bytes.
+    bool ReadLength();
+
+    uint32_t m_nTextSize;
+    uint32_t m_nCodeSize;
+    unsigned char m_text[RING_SIZE + MAX_MATCH - 1];
+    int m_nMatchPos;
+    int m_nMatchLen;
+    int m_left[RING_SIZE + 1];
+    int m_right[RING_SIZE + 257];
+    int m_parent[RING_SIZE + 1];
+    uint32_t m_nLow;
+    uint32_t m_nHigh;
+    uint32_t m_nValue;
+    int m_nShifts;
+    int m_charToSym[CHAR_CODE_COUNT];
+    int m_symToChar[CHAR_CODE_COUNT + 1];
+    uint32_t m_symFreq[CHAR_CODE_COUNT + 1];
+    uint32_t m_symCum[CHAR_CODE_COUNT + 1];
+    uint32_t m_posCum[RING_SIZE + 1];
+    int m_nBitBuffer;
+    uint32_t m_nBitMask;
+    bool m_bBitsStarted;
+
+    // Failure report (not part of the stream state).
+    uint32_t m_nBytesPastEnd;
+    bool m_bTruncated;
+    bool m_bReadError;
+    bool m_bWriteError;
+};
