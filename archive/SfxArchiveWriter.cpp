@@ -12,20 +12,29 @@ void AppendLittleEndian32(std::string* out, uint32_t value)
 
 }  // namespace
 
-std::string SfxEncodeDirectory(uint32_t firstPayloadOffset, const std::vector<SfxPackedEntry>& entries)
+std::string SfxEncodeRecords(const std::vector<SfxRecord>& records)
 {
     std::string out;
-    uint32_t offset = firstPayloadOffset;
-    for (const SfxPackedEntry& entry : entries) {
-        AppendLittleEndian32(&out, offset);
-        AppendLittleEndian32(&out, static_cast<uint32_t>(entry.packed.size()));
-        out += entry.storedName;
-        AppendLittleEndian32(&out, static_cast<uint32_t>(entry.storedName.size()));
-        offset += static_cast<uint32_t>(entry.packed.size());
+    for (const SfxRecord& record : records) {
+        AppendLittleEndian32(&out, record.offset);
+        AppendLittleEndian32(&out, record.packedSize);
+        out += record.storedName;
+        AppendLittleEndian32(&out, static_cast<uint32_t>(record.storedName.size()));
     }
-    AppendLittleEndian32(&out, static_cast<uint32_t>(entries.size()));
+    AppendLittleEndian32(&out, static_cast<uint32_t>(records.size()));
     out.append(SFX_MAGIC, SFX_MAGIC_LENGTH);
     return out;
+}
+
+std::string SfxEncodeDirectory(uint32_t firstPayloadOffset, const std::vector<SfxPackedEntry>& entries)
+{
+    std::vector<SfxRecord> records;
+    uint32_t offset = firstPayloadOffset;
+    for (const SfxPackedEntry& entry : entries) {
+        records.push_back({offset, static_cast<uint32_t>(entry.packed.size()), entry.storedName});
+        offset += static_cast<uint32_t>(entry.packed.size());
+    }
+    return SfxEncodeRecords(records);
 }
 
 std::string SfxBuildImage(const std::string& programImage, const std::vector<SfxPackedEntry>& entries)

@@ -10,6 +10,16 @@ struct SfxPackedEntry {
     std::string packed;      // one LZARI stream
 };
 
+// One directory record as written.
+struct SfxRecord {
+    uint32_t offset;
+    uint32_t packedSize;
+    std::string storedName;
+};
+
+// The directory records, the entry count and the magic.
+std::string SfxEncodeRecords(const std::vector<SfxRecord>& records);
+
 // The directory records and the trailer for entries whose payloads stand
 // one after another from firstPayloadOffset on, in entry order.
 std::string SfxEncodeDirectory(uint32_t firstPayloadOffset, const std::vector<SfxPackedEntry>& entries);

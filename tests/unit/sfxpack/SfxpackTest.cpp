@@ -1,0 +1,239 @@
+// The packing tool end to end, through its commands, on real files.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "Commands.h"
+#include "HostText.h"
+#include "Tool.h"
+#include "archive/SfxArchive.h"
+#include "support/ArchiveFixtures.h"
+#include "support/DamagedCorpus.h"
+#include "support/TempDir.h"
+
+namespace fs = std::filesystem;
+using namespace sfxpack;
+
+namespace {
+
+// UTF-8 spellings of the GBK test names: "誠" (D5 5C) and "錦" (E5 5C).
+const char kSincere[] = "\xE8\xAA\xA0";
+const char kBrocade[] = "\xE9\x8C\xA6";
+
+// The host form of a scratch folder's ANSI path.
+bool AnsiToHostForTest(const CString& ansi, fs::path* host)
+{
+    *host = HostPathBelow(fs::path(), ansi.str());
+    return !host->empty();
+}
+
+std::string FakeStub()
+{
+    std::string stub(0x200, '\0');
+    stub[0] = 'M';
+    stub[1] = 'Z';
+    stub[0x3C] = char(0x80);
+    stub.replace(0x80, 4, std::string("PE\0\0", 4));
+    return stub;
+}
+
+class SfxpackTest : public ::testing::Test {
+protected:
+    SfxpackTest()
+    {
+        m_root = TempDirFolder();
+        fs::create_directories(m_root / "src");
+        Write(m_root / "stub.exe", FakeStub());
+    }
+    ~SfxpackTest() override = default;
+
+    fs::path TempDirFolder()
+    {
+        fs::path root;
+        EXPECT_TRUE(AnsiToHostForTest(m_scratch.Path(), &root));
+        return root;
+    }
+
+    static void Write(const fs::path& path, const std::string& bytes)
+    {
+        fs::create_directories(path.parent_path());
+        std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+    static std::string Read(const fs::path& path)
+    {
+        std::string bytes;
+        EXPECT_TRUE(ReadWholeFile(path, &bytes)) << path;
+        return bytes;
+    }
+    std::string U8(const fs::path& p) const { return p.u8string(); }
+    fs::path Src(const std::string& utf8) const { return m_root / "src" / fs::u8path(utf8); }
+
+    int Build(const fs::path& out) { return RunBuild({"--stub", U8(m_root / "stub.exe"), "--from", U8(m_root / "src"), "-o", U8(out)}); }
+
+    // Nothing named like the output, finished or temporary, exists.
+    void ExpectNoOutput(const fs::path& out)
+    {
+        EXPECT_FALSE(fs::exists(out));
+        for (const auto& e : fs::directory_iterator(out.parent_path()))
+            EXPECT_EQ(e.path().filename().u8string().find(out.filename().u8string()), std::string::npos) << e.path();
+    }
+
+    TempDir m_scratch;
+    fs::path m_root;
+};
+
+TEST_F(SfxpackTest, BuildStoresGbkNamesInAFixedOrderAndExtractsThemBack)
+{
+    TestRandom random(11);
+    Write(Src("readme.txt"), "read me\r\n");
+    Write(Src(std::string("bin/") + kSincere + "/" + kBrocade + ".dll"), random.Bytes(3000));
+    Write(Src(std::string(kSincere) + ".ini"), random.Text(500));
+    Write(Src("empty"), "");
+    const fs::path out = m_root / "setup.exe";
+    ASSERT_EQ(Build(out), EXIT_OK);
+
+    const std::string image = Read(out);
+    EXPECT_EQ(image.substr(0, 0x200), FakeStub());
+    CString ansi;
+    ASSERT_TRUE(AnsiFromHost(out, &ansi));
+    CSfxArchive archive;
+    ASSERT_EQ(archive.ReadDirectory(ansi), SFX_OK);
+    ASSERT_EQ(archive.GetEntryCount(), 4);
+    // Sorted by the stored name's bytes; separators are backslashes and
+    // the GBK second byte 0x5C stays inside its character.
+    EXPECT_EQ(archive.GetEntry(0).GetName(), "bin\\\xD5\x5C\\\xE5\x5C.dll.zup");
+    EXPECT_EQ(archive.GetEntry(1).GetName(), "empty.zup");
+    EXPECT_EQ(archive.GetEntry(2).GetName(), "readme.txt.zup");
+    EXPECT_EQ(archive.GetEntry(3).GetName(), "\xD5\x5C.ini.zup");
+    EXPECT_EQ(archive.GetEntry(0).m_nOffset, 0x200);
+
+    // A second build gives the same bytes.
+    const fs::path again = m_root / "again.exe";
+    ASSERT_EQ(Build(again), EXIT_OK);
+    EXPECT_EQ(Read(again), image);
+
+    EXPECT_EQ(RunList({U8(out)}), EXIT_OK);
+    EXPECT_EQ(RunVerify({U8(out), "--against", U8(m_root / "src")}), EXIT_OK);
+    const fs::path dest = m_root / "dest";
+    ASSERT_EQ(RunExtract({U8(out), U8(dest)}), EXIT_OK);
+    EXPECT_EQ(Read(dest / fs::u8path(std::string("bin/") + kSincere + "/" + kBrocade + ".dll")),
+              Read(Src(std::string("bin/") + kSincere + "/" + kBrocade + ".dll")));
+    EXPECT_EQ(Read(dest / "empty"), "");
+}
+
+TEST_F(SfxpackTest, ExtractKeepDataLeavesProtectedFiles)
+{
+    Write(Src("user/keep05.pst"), "new");
+    Write(Src("app.txt"), "app");
+    const fs::path out = m_root / "setup.exe";
+    ASSERT_EQ(Build(out), EXIT_OK);
+    const fs::path dest = m_root / "dest";
+    Write(dest / "user" / "keep05.pst", "precious");
+    ASSERT_EQ(RunExtract({U8(out), U8(dest), "--keep-data"}), EXIT_OK);
+    EXPECT_EQ(Read(dest / "user" / "keep05.pst"), "precious");
+    EXPECT_EQ(Read(dest / "app.txt"), "app");
+}
+
+TEST_F(SfxpackTest, RefusalsNameTheFileAndLeaveNoOutput)
+{
+    const fs::path out = m_root / "setup.exe";
+    // An empty folder.
+    EXPECT_EQ(Build(out), EXIT_DATA);
+    ExpectNoOutput(out);
+
+    // A stored name equal to another entry's installed name.
+    Write(Src("a.txt"), "1");
+    Write(Src("A.TXT.zup"), "2");
+    EXPECT_EQ(Build(out), EXIT_DATA);
+    ExpectNoOutput(out);
+    fs::remove(Src("A.TXT.zup"));
+
+    // A stub that is not an executable.
+    Write(m_root / "stub.exe", "not a program");
+    EXPECT_EQ(Build(out), EXIT_DATA);
+    ExpectNoOutput(out);
+    Write(m_root / "stub.exe", FakeStub());
+    EXPECT_EQ(Build(out), EXIT_OK);
+}
+
+TEST_F(SfxpackTest, MoreThan256FilesAreRefused)
+{
+    for (int i = 0; i < 257; ++i)
+        Write(Src("f" + std::to_string(i)), "");
+    const fs::path out = m_root / "setup.exe";
+    EXPECT_EQ(Build(out), EXIT_DATA);
+    ExpectNoOutput(out);
+    fs::remove(Src("f0"));
+    EXPECT_EQ(Build(out), EXIT_OK);
+}
+
+#ifndef _WIN32
+TEST_F(SfxpackTest, HostOnlyNamesAreRefused)
+{
+    const fs::path out = m_root / "setup.exe";
+    // U+1F600 has no GBK form.
+    Write(Src("smile-\xF0\x9F\x98\x80.txt"), "x");
+    EXPECT_EQ(Build(out), EXIT_DATA);
+    ExpectNoOutput(out);
+    fs::remove(Src("smile-\xF0\x9F\x98\x80.txt"));
+    // Names that only letter case tells apart are one file on Windows.
+    Write(Src("Readme.txt"), "1");
+    Write(Src("README.txt"), "2");
+    EXPECT_EQ(Build(out), EXIT_DATA);
+    ExpectNoOutput(out);
+    fs::remove(Src("README.txt"));
+
+    // Windows itself cannot hold these two: a device name and a path of
+    // 1000 bytes.
+    // A device name.
+    Write(Src("sub/con.txt"), "x");
+    EXPECT_EQ(Build(out), EXIT_DATA);
+    ExpectNoOutput(out);
+    fs::remove_all(Src("sub"));
+
+    // A stored name of 1000 bytes or more.
+    std::string deep;
+    for (int i = 0; i < 5; ++i)
+        deep += std::string(199, char('a' + i)) + "/";
+    Write(Src(deep + "f"), "deep");
+    EXPECT_EQ(Build(out), EXIT_DATA);
+    ExpectNoOutput(out);
+    fs::remove_all(Src(std::string(199, 'a')));
+
+}
+#endif
+
+TEST_F(SfxpackTest, EncodeDecodeAndCutStreams)
+{
+    const std::string data = TestRandom(4).Text(20000);
+    Write(m_root / "in.txt", data);
+    ASSERT_EQ(RunEncode({U8(m_root / "in.txt"), U8(m_root / "in.zup")}), EXIT_OK);
+    EXPECT_EQ(Read(m_root / "in.zup"), PackBytes(data));
+    ASSERT_EQ(RunDecode({U8(m_root / "in.zup"), U8(m_root / "out.txt")}), EXIT_OK);
+    EXPECT_EQ(Read(m_root / "out.txt"), data);
+
+    const std::string packed = Read(m_root / "in.zup");
+    Write(m_root / "cut.zup", packed.substr(0, packed.size() / 2));
+    EXPECT_EQ(RunDecode({U8(m_root / "cut.zup"), U8(m_root / "cut.txt")}), EXIT_DATA);
+    ExpectNoOutput(m_root / "cut.txt");
+    EXPECT_EQ(RunDecode({U8(m_root / "missing.zup"), U8(m_root / "x.txt")}), EXIT_DATA);
+    EXPECT_EQ(RunEncode({U8(m_root / "in.txt")}), EXIT_USAGE);
+}
+
+TEST_F(SfxpackTest, VerifyFailsOnEveryDamagedInstaller)
+{
+    for (const DamagedImage& image : MakeDamagedCorpus()) {
+        SCOPED_TRACE(image.label);
+        Write(m_root / "bad.exe", image.bytes);
+        EXPECT_EQ(RunVerify({U8(m_root / "bad.exe")}), EXIT_DATA);
+    }
+    Write(m_root / "good.exe", GoodCorpusImage());
+    EXPECT_EQ(RunVerify({U8(m_root / "good.exe")}), EXIT_OK);
+    EXPECT_EQ(RunList({U8(m_root / "missing.exe")}), EXIT_DATA);
+    EXPECT_EQ(RunList({}), EXIT_USAGE);
+}
+
+}  // namespace

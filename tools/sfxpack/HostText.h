@@ -1,0 +1,32 @@
+// Names between the host's file system and the installer's code page.
+// The Linux build takes UTF-8 names, the Windows build wide names; both
+// turn them into the same GBK (code page 936) bytes.
+#pragma once
+#include <filesystem>
+#include <string>
+
+#include "framework/String.h"
+
+namespace sfxpack {
+
+// The GBK bytes of a relative path, components joined with backslashes.
+// False when a character has no GBK form.
+bool GbkFromRelativePath(const std::filesystem::path& relative, std::string* gbk);
+
+// UTF-8 text for GBK bytes, for printing (bytes that are not GBK are shown
+// as \xNN escapes).
+std::string Utf8FromGbk(const std::string& gbk);
+
+// The host path of a GBK relative name below a folder.
+std::filesystem::path HostPathBelow(const std::filesystem::path& folder, const std::string& gbkRelative);
+
+// The installer engine's form of a host path (ANSI with backslashes).
+bool AnsiFromHost(const std::filesystem::path& host, CString* ansi);
+
+// A host path for printing.
+std::string Printable(const std::filesystem::path& host);
+
+// fopen for a host path.
+FILE* OpenHostFile(const std::filesystem::path& host, const char* mode);
+
+}  // namespace sfxpack

@@ -1,0 +1,178 @@
+#include "Tool.h"
+
+#include <cerrno>
+#include <cstring>
+#include <system_error>
+
+#include "HostText.h"
+
+#ifdef _WIN32
+#include <process.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace sfxpack {
+
+void Error(const std::string& message) { std::fprintf(stderr, "sfxpack: %s\n", message.c_str()); }
+
+void Warning(const std::string& message) { std::fprintf(stderr, "sfxpack: warning: %s\n", message.c_str()); }
+
+bool Args::Has(const std::string& name) const
+{
+    for (const auto& o : options)
+        if (o.first == name)
+            return true;
+    return false;
+}
+
+std::string Args::Value(const std::string& name) const
+{
+    for (const auto& o : options)
+        if (o.first == name)
+            return o.second;
+    return std::string();
+}
+
+bool ParseArgs(const std::vector<std::string>& argv, const std::vector<std::string>& flags,
+               const std::vector<std::string>& withValue, Args* args)
+{
+    const auto contains = [](const std::vector<std::string>& list, const std::string& s) {
+        for (const auto& x : list)
+            if (x == s)
+                return true;
+        return false;
+    };
+    for (size_t i = 0; i < argv.size(); ++i) {
+        const std::string& a = argv[i];
+        if (a.size() > 1 && a[0] == '-' && a != "-") {
+            std::string name = a;
+            std::string value;
+            const size_t eq = a.find('=');
+            const bool inlineValue = a.rfind("--", 0) == 0 && eq != std::string::npos;
+            if (inlineValue) {
+                name = a.substr(0, eq);
+                value = a.substr(eq + 1);
+            }
+            if (contains(flags, name) && !inlineValue) {
+                args->options.push_back({name, ""});
+            } else if (contains(withValue, name)) {
+                if (!inlineValue) {
+                    if (i + 1 >= argv.size()) {
+                        Error("option " + name + " needs a value");
+                        return false;
+                    }
+                    value = argv[++i];
+                }
+                args->options.push_back({name, value});
+            } else {
+                Error("unknown option " + a);
+                return false;
+            }
+        } else {
+            args->words.push_back(a);
+        }
+    }
+    return true;
+}
+
+OutputFile::OutputFile(const fs::path& finalPath) : m_finalPath(finalPath)
+{
+#ifdef _WIN32
+    const unsigned long pid = static_cast<unsigned long>(_getpid());
+#else
+    const unsigned long pid = static_cast<unsigned long>(getpid());
+#endif
+    m_tempPath = finalPath;
+    m_tempPath += ".sfxpack-" + std::to_string(pid) + ".tmp";
+}
+
+OutputFile::~OutputFile()
+{
+    if (!m_committed)
+        Discard();
+}
+
+bool OutputFile::Open()
+{
+    m_stream = OpenHostFile(m_tempPath, "wb");
+    return m_stream != nullptr;
+}
+
+int64_t OutputFile::Position()
+{
+#ifdef _WIN32
+    return _ftelli64(m_stream);
+#else
+    return static_cast<int64_t>(ftello(m_stream));
+#endif
+}
+
+bool OutputFile::Write(const void* data, size_t size)
+{
+    return size == 0 || std::fwrite(data, 1, size, m_stream) == size;
+}
+
+bool OutputFile::Commit(std::string* error)
+{
+    const bool flushed = std::fflush(m_stream) == 0 && !std::ferror(m_stream);
+    const int savedErrno = errno;
+    const bool closed = std::fclose(m_stream) == 0;
+    m_stream = nullptr;
+    if (!flushed || !closed) {
+        *error = Printable(m_finalPath) + ": cannot write: " + std::strerror(flushed ? errno : savedErrno);
+        Discard();
+        return false;
+    }
+    std::error_code ec;
+    fs::rename(m_tempPath, m_finalPath, ec);
+    if (ec) {
+        *error = Printable(m_finalPath) + ": cannot create: " + ec.message();
+        Discard();
+        return false;
+    }
+    m_committed = true;
+    return true;
+}
+
+void OutputFile::Discard()
+{
+    if (m_stream) {
+        std::fclose(m_stream);
+        m_stream = nullptr;
+    }
+    std::error_code ec;
+    fs::remove(m_tempPath, ec);
+}
+
+bool ReadWholeFile(const fs::path& path, std::string* bytes)
+{
+    FILE* f = OpenHostFile(path, "rb");
+    if (!f)
+        return false;
+    bytes->clear();
+    char buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        bytes->append(buffer, n);
+    const bool ok = !std::ferror(f);
+    std::fclose(f);
+    return ok;
+}
+
+std::string FormatBytes(uint64_t bytes)
+{
+    char text[64];
+    if (bytes < 10 * 1024)
+        std::snprintf(text, sizeof text, "%llu B", static_cast<unsigned long long>(bytes));
+    else if (bytes < 10ull * 1024 * 1024)
+        std::snprintf(text, sizeof text, "%.1f KiB", bytes / 1024.0);
+    else
+        std::snprintf(text, sizeof text, "%.1f MiB", bytes / (1024.0 * 1024.0));
+    return text;
+}
+
+}  // namespace sfxpack
