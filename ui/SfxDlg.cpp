@@ -1,0 +1,254 @@
+#include "SfxDlg.h"
+
+#include <shellapi.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "framework/win32/Time.h"
+#include "framework/win32/WinApp.h"
+#include "resource.h"
+#include "shell/DesktopShortcut.h"
+#include "ui/FolderPicker.h"
+
+const char* const SFX_TEXT_COPYING = "正在拷贝 ";
+const char* const SFX_TEXT_DONE =
+    "系统安装结束，桌面已生成程序快捷方式图标.. 用户退出后可点击快捷方式图标运行程序..或等待数秒，程序将自行启动....";
+const char* const SFX_TEXT_NO_DATA = "Archive contins no data";
+const char* const SFX_TEXT_INTERNAL = "Internal Error";
+const char* const SFX_FORMAT_COUNTDOWN = "%d秒后 Orvex软件程序将自行启动....";
+const char* const SFX_NEW_FOLDER_PREFIX = "c:\\Ithra通讯";
+
+namespace {
+const char* const kDefaultFolder = "c:\\Orvex通讯";
+const char* const kClientName = "\\Rendo.exe";
+const char* const kBrowseCaption = "Select Extraction Directory";
+const COLORREF kBackground = RGB(233, 241, 252);
+const COLORREF kText = RGB(20, 90, 0);
+}  // namespace
+
+BEGIN_MESSAGE_MAP(CSfxDlg, CDialog)
+    ON_WM_SYSCOMMAND()
+    ON_WM_PAINT()
+    ON_WM_QUERYDRAGICON()
+    ON_BN_CLICKED(IDC_BROWSE, &CSfxDlg::OnBrowse)
+    ON_BN_CLICKED(IDC_START, &CSfxDlg::OnStart)
+    ON_WM_CTLCOLOR()
+    ON_WM_CREATE()
+    ON_MESSAGE(WM_SFX_PROGRESS, &CSfxDlg::OnSfxProgress)
+    ON_WM_TIMER()
+END_MESSAGE_MAP()
+
+CSfxDlg::CSfxDlg(CWnd* pParent)
+    : CDialog(IDD_SFX_DIALOG, pParent),
+      m_pApp(AfxGetAppState()),
+      m_strDestPath(kDefaultFolder),
+      m_hIcon(::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
+      m_brBackground(kBackground)
+{
+    if (m_pApp)
+        m_pApp->m_pMainDlg = this;
+}
+
+CSfxDlg::~CSfxDlg()
+{
+    // The engine must never reach a dialog that is gone.
+    if (m_pApp && m_pApp->m_pMainDlg == this)
+        m_pApp->m_pMainDlg = nullptr;
+}
+
+void CSfxDlg::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_PROGRESS, m_progress);
+    DDX_Text(pDX, IDC_DEST_PATH, m_strDestPath);
+    DDX_Text(pDX, IDC_STATUS, m_strStatus);
+    DDX_Text(pDX, IDC_COUNTDOWN, m_strCountdown);
+}
+
+BOOL CSfxDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+
+    if (CMenu* pSysMenu = GetSystemMenu(FALSE)) {
+        CString strAboutMenu;
+        AfxLoadString(IDS_ABOUTBOX, strAboutMenu);
+        if (!strAboutMenu.IsEmpty()) {
+            pSysMenu->AppendMenu(MF_SEPARATOR);
+            pSysMenu->AppendMenu(MF_STRING, IDM_ABOUTBOX, strAboutMenu);
+        }
+    }
+
+    SetIcon(m_hIcon, TRUE);
+    SetIcon(m_hIcon, FALSE);
+
+    // Install mode 2: the earlier installation's folder, data kept, and no
+    // other folder to pick.
+    if (m_strInstallMode.Compare(CString(static_cast<char>(2))) == 0) {
+        m_bKeepDataMode = true;
+        m_strDestPath = m_strPrevPath;
+        GetDlgItem(IDC_BROWSE)->EnableWindow(FALSE);
+    } else {
+        m_strDestPath = CString(SFX_NEW_FOLDER_PREFIX) + CTime::GetCurrentTime().Format("%m%d%H%M");
+        m_bKeepDataMode = false;
+    }
+
+    UpdateData(FALSE);
+    SetTimer(TIMER_CLOSE_WATCH, 500, nullptr);
+    return TRUE;
+}
+
+void CSfxDlg::OnSysCommand(UINT nID, LPARAM)
+{
+    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg dlgAbout;
+        dlgAbout.DoModal();
+    } else {
+        Default();
+    }
+}
+
+void CSfxDlg::OnPaint()
+{
+    if (!IsIconic()) {
+        Default();
+        return;
+    }
+    CPaintDC dc(this);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+    const int cxIcon = ::GetSystemMetrics(SM_CXICON);
+    const int cyIcon = ::GetSystemMetrics(SM_CYICON);
+    RECT rect;
+    GetClientRect(&rect);
+    const int x = (rect.right - rect.left - cxIcon + 1) / 2;
+    const int y = (rect.bottom - rect.top - cyIcon + 1) / 2;
+    dc.DrawIcon(x, y, m_hIcon);
+}
+
+HCURSOR CSfxDlg::OnQueryDragIcon() { return reinterpret_cast<HCURSOR>(m_hIcon); }
+
+void CSfxDlg::OnBrowse()
+{
+    CFolderPicker picker;
+    picker.SetCaption(kBrowseCaption);
+    // The member as last exchanged, not what is typed in the box right now.
+    picker.SetInitialFolder(m_strDestPath);
+    if (picker.Browse(this) == 1) {
+        m_strDestPath = picker.GetFolder();
+        UpdateData(FALSE);
+    }
+}
+
+void CSfxDlg::OnStart()
+{
+    // One installation per run: neither button comes back.
+    GetDlgItem(IDC_START)->EnableWindow(FALSE);
+    GetDlgItem(IDC_BROWSE)->EnableWindow(FALSE);
+    GetDlgItem(IDC_DEST_PATH)->GetWindowText(m_strDestPath);
+
+    // Runs to its end here; the callback repaints the dialog meanwhile.
+    const int result = m_archive.ExtractAll(m_strDestPath, &CSfxDlg::ProgressCallback, this);
+
+    m_strStatus = "";
+    UpdateData(FALSE);
+
+    CWnd* pStatus = GetDlgItem(IDC_STATUS);
+    if (result == SFX_OK) {
+        UpdateDesktopShortcut(m_strDestPath);
+        pStatus->SetWindowText(SFX_TEXT_DONE);
+        SetTimer(TIMER_COUNTDOWN, 1000, nullptr);
+    } else if (result == SFX_ERR_NO_MAGIC || result == SFX_ERR_EMPTY) {
+        pStatus->SetWindowText(SFX_TEXT_NO_DATA);
+    } else {
+        pStatus->SetWindowText(SFX_TEXT_INTERNAL);
+    }
+}
+
+int CSfxDlg::ProgressCallback(SfxEntry* pEntry, void* pContext)
+{
+    CSfxDlg* pDlg = static_cast<CSfxDlg*>(pContext);
+    pDlg->m_strStatus = CString(SFX_TEXT_COPYING) + pDlg->m_strDestPath + "\\" + pEntry->GetName();
+    char count[16];
+    _itoa(pDlg->m_nProcessed, count, 10);
+    // Sent, so the bar has repainted before the engine goes on.
+    pDlg->SendMessage(WM_SFX_PROGRESS, reinterpret_cast<WPARAM>(count), 0);
+    pDlg->UpdateData(FALSE);
+    return 0;
+}
+
+LRESULT CSfxDlg::OnSfxProgress(WPARAM wParam, LPARAM)
+{
+    const char* text = reinterpret_cast<const char*>(wParam);
+    const int count = text ? std::atoi(text) : 0;
+    // The engine reports no entry before it has set a positive total; a
+    // stray message must not divide by zero.
+    if (m_nTotal > 0)
+        m_progress.SetPos(count * 100 / m_nTotal);
+    UpdateData(FALSE);
+    return 1;
+}
+
+void CSfxDlg::OnTimer(UINT_PTR nIDEvent)
+{
+    // The client has been started: the next tick of either timer closes.
+    if (m_bLaunched)
+        SendMessage(WM_CLOSE, 0, 0);
+
+    if (nIDEvent == TIMER_COUNTDOWN) {
+        --m_nCountdown;
+        if (m_nCountdown <= 0 && !m_bLaunched) {
+            LaunchInstalledProgram(m_strDestPath + kClientName);
+            m_bLaunched = true;
+        }
+        CString text;
+        text.Format(SFX_FORMAT_COUNTDOWN, m_nCountdown);
+        if (m_nCountdown >= 0)
+            GetDlgItem(IDC_COUNTDOWN)->SetWindowText(text);
+    }
+    Default();
+}
+
+HBRUSH CSfxDlg::OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor)
+{
+    HBRUSH hbr = CDialog::OnCtlColor(pDC, pWnd, nCtlColor);
+    switch (nCtlColor) {
+    case CTLCOLOR_MSGBOX:
+    case CTLCOLOR_LISTBOX:
+    case CTLCOLOR_DLG:
+    case CTLCOLOR_STATIC:
+        pDC->SetBkMode(TRANSPARENT);
+        pDC->SetTextColor(kText);
+        return m_brBackground;
+    default:
+        // Edit box and buttons keep the system colours.
+        return hbr;
+    }
+}
+
+int CSfxDlg::OnCreate(LPCREATESTRUCT)
+{
+    if (Default() == -1)
+        return -1;
+    return 0;
+}
+
+CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUTBOX) {}
+
+void LaunchInstalledProgram(CString path)
+{
+    SHELLEXECUTEINFOA info;
+    std::memset(&info, 0, sizeof info);
+    static_assert(sizeof(SHELLEXECUTEINFOA) == 60, "the 32-bit structure");
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.hwnd = nullptr;
+    info.lpVerb = nullptr;  // the default verb
+    info.lpFile = path;
+    info.lpParameters = "";
+    info.lpDirectory = nullptr;
+    info.nShow = SW_SHOWNORMAL;
+    info.hInstApp = nullptr;
+    // Whether it started is not reported; the handle is not kept.
+    if (::ShellExecuteExA(&info) && info.hProcess)
+        ::CloseHandle(info.hProcess);
+}

@@ -1,0 +1,87 @@
+// CSfxDlg: the installer's main window. It proposes an installation folder,
+// runs the extraction engine synchronously when the start button is
+// pressed while the status line and the percent bar follow each entry,
+// makes the desktop shortcut, counts down eight seconds, starts the
+// installed client and closes itself.
+//
+// The engine reaches the dialog's run state (keep flag, entry total,
+// visited count) through the CSfxRunState base, registered in the shared
+// application state by the constructor.
+#pragma once
+#include <windows.h>
+
+#include "app/SfxAppState.h"
+#include "app/SfxRunState.h"
+#include "archive/SfxArchive.h"
+#include "framework/String.h"
+#include "framework/win32/Dialog.h"
+#include "ui/PercentProgressCtrl.h"
+
+// Sent (not posted) by the progress callback: wParam points at the visited
+// count in decimal, lParam is 0; the handler returns 1.
+#define WM_SFX_PROGRESS (WM_USER + 10)
+
+enum {
+    TIMER_COUNTDOWN = 1,    // 1000 ms, after a successful extraction
+    TIMER_CLOSE_WATCH = 2,  // 500 ms, from OnInitDialog on
+};
+
+class CSfxDlg : public CDialog, public CSfxRunState {
+public:
+    explicit CSfxDlg(CWnd* pParent = nullptr);
+    ~CSfxDlg() override;
+
+    // SfxProgressFn: shows the entry just unpacked and moves the bar.
+    static int ProgressCallback(SfxEntry* pEntry, void* pContext);
+
+    CSfxArchive m_archive;
+    // The install mode as a one-character string whose character code is the mode.
+    CString m_strInstallMode;
+    // The previous installation's folder (used in install mode 2).
+    CString m_strPrevPath;
+    int m_nCountdown = 8;
+    CSfxAppState* m_pApp;
+    bool m_bLaunched = false;
+    CPercentProgressCtrl m_progress;
+    CString m_strDestPath;
+    CString m_strStatus;
+    // Stays empty: the countdown text is written into the control directly.
+    CString m_strCountdown;
+    HICON m_hIcon;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+
+    void OnSysCommand(UINT nID, LPARAM lParam);
+    void OnPaint();
+    HCURSOR OnQueryDragIcon();
+    void OnBrowse();
+    void OnStart();
+    HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor);
+    int OnCreate(LPCREATESTRUCT lpCreateStruct);
+    LRESULT OnSfxProgress(WPARAM wParam, LPARAM lParam);
+    void OnTimer(UINT_PTR nIDEvent);
+
+    DECLARE_MESSAGE_MAP()
+
+private:
+    CBrush m_brBackground;  // one per dialog, released with it
+};
+
+// The about box, opened from the system menu.
+class CAboutDlg : public CDialog {
+public:
+    CAboutDlg();
+};
+
+// Starts the program at path with the default verb and no arguments.
+void LaunchInstalledProgram(CString path);
+
+// The status texts the dialog shows (GBK).
+extern const char* const SFX_TEXT_COPYING;     // "正在拷贝 "
+extern const char* const SFX_TEXT_DONE;        // the completion message
+extern const char* const SFX_TEXT_NO_DATA;     // "Archive contins no data"
+extern const char* const SFX_TEXT_INTERNAL;    // "Internal Error"
+extern const char* const SFX_FORMAT_COUNTDOWN; // "%d秒后 Orvex软件程序将自行启动...."
+extern const char* const SFX_NEW_FOLDER_PREFIX; // "c:\Ithra通讯"
