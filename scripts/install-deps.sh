@@ -11,6 +11,7 @@ packages=(
   fonts-wqy-zenhei
   locales
   googletest libbenchmark-dev
+  nlohmann-json3-dev
   clang libclang-rt-14-dev
   valgrind
 )
