@@ -103,37 +103,101 @@ void CLzariCodec::WriteBitPlusPending(int bit)
 
 // ----------------------------------------------------------------- models
 
+namespace {
+
+// The position model never changes: one table maps each value of its range
+// straight to the position whose interval holds it.
+struct PositionTable {
+    uint16_t pos[CLzariCodec::POS_TOTAL];
+    PositionTable()
+    {
+        uint32_t cum = 0;  // the running sum from position 4095 down
+        for (int p = CLzariCodec::RING_SIZE - 1; p >= 0; --p) {
+            const uint32_t width = 10000 / static_cast<uint32_t>(p + 201);
+            for (uint32_t x = cum; x < cum + width; ++x)
+                pos[x] = static_cast<uint16_t>(p);
+            cum += width;
+        }
+    }
+};
+
+const uint16_t* PositionOfValue()
+{
+    static const PositionTable table;
+    return table.pos;
+}
+
+}  // namespace
+
 void CLzariCodec::InitModels()
 {
-    m_symCum[CHAR_CODE_COUNT] = 0;
     for (int sym = CHAR_CODE_COUNT; sym >= 1; --sym) {
         const int code = sym - 1;
         m_charToSym[code] = sym;
         m_symToChar[sym] = code;
         m_symFreq[sym] = 1;
-        m_symCum[sym - 1] = m_symCum[sym] + 1;
     }
     m_symFreq[0] = 0;
+    RebuildSymbolTree();
 
     m_posCum[RING_SIZE] = 0;
     for (int i = RING_SIZE; i >= 1; --i)
         m_posCum[i - 1] = m_posCum[i] + 10000 / (i + 200);
+    m_pPosOfValue = PositionOfValue();
+}
+
+void CLzariCodec::RebuildSymbolTree()
+{
+    uint32_t total = 0;
+    for (int i = 1; i < SYM_TREE_SIZE; ++i) {
+        const uint32_t f = i <= CHAR_CODE_COUNT ? m_symFreq[i] : 0;
+        m_symTree[i] = f;
+        total += f;
+    }
+    m_symTree[0] = 0;
+    for (int i = 1; i < SYM_TREE_SIZE; ++i) {
+        const int parent = i + (i & -i);
+        if (parent < SYM_TREE_SIZE)
+            m_symTree[parent] += m_symTree[i];
+    }
+    m_nFreqTotal = total;
+}
+
+uint32_t CLzariCodec::SumThrough(int sym) const
+{
+    uint32_t sum = 0;
+    for (; sym > 0; sym &= sym - 1)
+        sum += m_symTree[sym];
+    return sum;
 }
 
 void CLzariCodec::UpdateModel(int sym)
 {
-    if (m_symCum[0] >= MAX_FREQ_TOTAL) {
-        uint32_t c = 0;
-        for (int i = CHAR_CODE_COUNT; i >= 1; --i) {
-            m_symCum[i] = c;
+    if (m_nFreqTotal >= MAX_FREQ_TOTAL) {
+        // Halve, rounding up so that no frequency falls to 0.
+        for (int i = CHAR_CODE_COUNT; i >= 1; --i)
             m_symFreq[i] = (m_symFreq[i] + 1) >> 1;
-            c += m_symFreq[i];
-        }
-        m_symCum[0] = c;
+        RebuildSymbolTree();
     }
+    // The code moves to the first rank of its frequency, so that the ranks
+    // stay ordered by falling frequency. Frequencies fall with the rank:
+    // step back a little, then halve the rest of the way.
+    const uint32_t f = m_symFreq[sym];
     int i = sym;
-    while (m_symFreq[i] == m_symFreq[i - 1])
+    for (int n = 0; n < 8 && m_symFreq[i - 1] == f; ++n)
         --i;
+    if (m_symFreq[i - 1] == f) {
+        int lo = 1;  // the first rank of frequency f lies in [lo, i - 1]
+        int hi = i - 1;
+        while (lo < hi) {
+            const int mid = (lo + hi) / 2;
+            if (m_symFreq[mid] == f)
+                hi = mid;
+            else
+                lo = mid + 1;
+        }
+        i = lo;
+    }
     if (i < sym) {
         const int codeI = m_symToChar[i];
         const int codeSym = m_symToChar[sym];
@@ -143,8 +207,9 @@ void CLzariCodec::UpdateModel(int sym)
         m_charToSym[codeI] = sym;
     }
     ++m_symFreq[i];
-    for (int k = i - 1; k >= 0; --k)
-        ++m_symCum[k];
+    for (int k = i; k < SYM_TREE_SIZE; k += k & -k)
+        ++m_symTree[k];
+    ++m_nFreqTotal;
 }
 
 // ------------------------------------------------------- arithmetic coder
@@ -153,8 +218,12 @@ void CLzariCodec::EncodeCharCode(int code)
 {
     const int sym = m_charToSym[code];
     const uint32_t range = m_nHigh - m_nLow;
-    m_nHigh = m_nLow + range * m_symCum[sym - 1] / m_symCum[0];
-    m_nLow += range * m_symCum[sym] / m_symCum[0];
+    const uint32_t total = m_nFreqTotal;
+    // The cumulative count of a rank is the sum over the ranks after it.
+    const uint32_t cumAbove = total - SumThrough(sym - 1);
+    const uint32_t cumSym = cumAbove - m_symFreq[sym];
+    m_nHigh = m_nLow + range * cumAbove / total;
+    m_nLow += range * cumSym / total;
     for (;;) {
         if (m_nHigh <= RANGE_HALF) {
             WriteBitPlusPending(0);
@@ -215,39 +284,44 @@ void CLzariCodec::StartDecoding()
         m_nValue = 2 * m_nValue + static_cast<uint32_t>(ReadBit());
 }
 
-int CLzariCodec::FindSymbol(uint32_t x) const
+int CLzariCodec::FindSymbol(uint32_t x, uint32_t* below) const
 {
-    int i = 1, j = CHAR_CODE_COUNT;
-    while (i < j) {
-        const int k = (i + j) / 2;
-        if (m_symCum[k] > x)
-            i = k + 1;
-        else
-            j = k;
+    // x lies in rank s's interval when the ranks before s sum to less than
+    // total - x and the ranks through s to at least that much.
+    if (x >= m_nFreqTotal) {
+        *below = 0;  // only a damaged stream gets here: rank 1, as a search would
+        return 1;
     }
-    return i;
+    const uint32_t y = m_nFreqTotal - x;
+    int pos = 0;
+    uint32_t sum = 0;
+    for (int step = SYM_TREE_SIZE / 2; step > 0; step >>= 1) {
+        const uint32_t t = sum + m_symTree[pos + step];
+        if (t < y) {
+            pos += step;
+            sum = t;
+        }
+    }
+    *below = sum;
+    return pos + 1;
 }
 
 int CLzariCodec::FindPosition(uint32_t x) const
 {
-    int i = 1, j = RING_SIZE;
-    while (i < j) {
-        const int k = (i + j) / 2;
-        if (m_posCum[k] > x)
-            i = k + 1;
-        else
-            j = k;
-    }
-    return i - 1;
+    return x < POS_TOTAL ? m_pPosOfValue[x] : 0;
 }
 
 int CLzariCodec::DecodeCharCode()
 {
     const uint32_t range = m_nHigh - m_nLow;
-    const uint32_t x = ((m_nValue - m_nLow + 1) * m_symCum[0] - 1) / range;
-    const int sym = FindSymbol(x);
-    m_nHigh = m_nLow + range * m_symCum[sym - 1] / m_symCum[0];
-    m_nLow += range * m_symCum[sym] / m_symCum[0];
+    const uint32_t total = m_nFreqTotal;
+    const uint32_t x = ((m_nValue - m_nLow + 1) * total - 1) / range;
+    uint32_t below;
+    const int sym = FindSymbol(x, &below);
+    const uint32_t cumAbove = total - below;
+    const uint32_t cumSym = cumAbove - m_symFreq[sym];
+    m_nHigh = m_nLow + range * cumAbove / total;
+    m_nLow += range * cumSym / total;
     for (;;) {
         if (m_nLow >= RANGE_HALF) {
             m_nValue -= RANGE_HALF;
