@@ -49,9 +49,9 @@ bool SfxIsDeviceName(const char* component, int length)
 
 namespace {
 
-// Checks every component of a relative name. When isInstalledName, the last
-// component must also name a file, not "." or a folder.
-SfxNameProblem CheckComponents(const char* bytes, int length, bool isInstalledName)
+// Checks every component of a relative name; the last one must name a
+// file, not "." or nothing (a name ending in a separator).
+SfxNameProblem CheckComponents(const char* bytes, int length)
 {
     // Walk the characters; a second byte of a double-byte character is never
     // a separator or a forbidden character.
@@ -71,7 +71,7 @@ SfxNameProblem CheckComponents(const char* bytes, int length, bool isInstalledNa
                 return SFX_NAME_PARENT;
             if (SfxIsDeviceName(component, componentLength))
                 return SFX_NAME_DEVICE;
-            if (end && isInstalledName && (componentLength == 0 || (componentLength == 1 && component[0] == '.')))
+            if (end && (componentLength == 0 || (componentLength == 1 && component[0] == '.')))
                 return SFX_NAME_NO_FILE_NAME;
             componentStart = i + 1;
         }
@@ -94,10 +94,10 @@ SfxNameProblem SfxCheckStoredName(const char* bytes, int length)
         return SFX_NAME_ABSOLUTE;
     // The stored name is the temporary file's name; the name without its
     // suffix is the installed file's. Both must stay inside the folder.
-    const SfxNameProblem stored = CheckComponents(bytes, length, false);
+    const SfxNameProblem stored = CheckComponents(bytes, length);
     if (stored != SFX_NAME_OK)
         return stored;
-    return CheckComponents(bytes, length - SFX_NAME_SUFFIX_LENGTH, true);
+    return CheckComponents(bytes, length - SFX_NAME_SUFFIX_LENGTH);
 }
 
 const char* SfxNameProblemText(SfxNameProblem problem)

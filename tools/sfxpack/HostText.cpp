@@ -16,7 +16,9 @@ namespace sfxpack {
 
 namespace {
 
+#ifdef _WIN32
 const unsigned kGbk = 936;
+#endif
 
 #ifdef _WIN32
 bool WideToCodePage(const std::wstring& wide, unsigned codePage, std::string* out)
@@ -88,6 +90,18 @@ bool GbkFromRelativePath(const fs::path& relative, std::string* gbk)
     }
     *gbk = joined;
     return true;
+}
+
+bool GbkFromUtf8(const std::string& utf8, std::string* gbk)
+{
+#ifdef _WIN32
+    const std::wstring wide = CodePageToWide(utf8, CP_UTF8);
+    if (wide.empty() && !utf8.empty())
+        return false;
+    return WideToCodePage(wide, kGbk, gbk);
+#else
+    return Iconv("UTF-8", "CP936", utf8, gbk);
+#endif
 }
 
 std::string Utf8FromGbk(const std::string& gbk)

@@ -38,6 +38,9 @@ TEST(StoredNameCheck, RefusesNamesThatLeaveTheFolderOrNameDevices)
     EXPECT_EQ(Check("a\\cOm7.txt.zup"), SFX_NAME_DEVICE);
     EXPECT_EQ(Check("nul \\x.zup"), SFX_NAME_DEVICE);
     EXPECT_EQ(Check("dir\\.zup"), SFX_NAME_NO_FILE_NAME);
+    // The reader never looks at the suffix: a stored name may end in a
+    // separator, which would make its temporary file a folder.
+    EXPECT_EQ(Check("sub\\y.biuser\\"), SFX_NAME_NO_FILE_NAME);
     char longName[1001];
     std::memset(longName, 'a', sizeof longName);
     EXPECT_EQ(SfxCheckStoredName(longName, 999), SFX_NAME_OK);
