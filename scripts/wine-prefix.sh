@@ -7,8 +7,13 @@ source "$(dirname "$0")/wine-env.sh"
 stamp="$WINEPREFIX/.sfx-ready"
 [ -f "$stamp" ] && exit 0
 mkdir -p "$(dirname "$WINEPREFIX")"
+# Parallel test runs may all find the prefix missing: one creates it, the
+# others wait for it.
+exec 8>"$WINEPREFIX.lock"
+flock 8
+[ -f "$stamp" ] && exit 0
 rm -rf "$WINEPREFIX"
-wineboot -i >/dev/null 2>&1 || true
+wineboot -i >/dev/null 2>&1 8>&- || true
 wineserver -w
 # Wine links Desktop, Documents, ... to the host home; tests must never touch that.
 users="$WINEPREFIX/drive_c/users"
