@@ -1,6 +1,8 @@
 #include "BuildPlan.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <system_error>
 
@@ -31,8 +33,19 @@ std::vector<PlannedEntry> CollectEntries(const fs::path& from, std::vector<PlanP
             break;
         }
         std::error_code typeError;
-        if (!it->is_regular_file(typeError))
+        const fs::file_status target = it->status(typeError);
+        if (it->is_symlink(typeError) && fs::is_directory(target)) {
+            // The walk does not follow it; its files would silently be missing.
+            problems->push_back({Printable(it->path()), "a link to a folder; pack the folder itself"});
             continue;
+        }
+        if (fs::is_directory(target))
+            continue;
+        if (!fs::is_regular_file(target)) {
+            problems->push_back({Printable(it->path()), fs::exists(target) ? "not a regular file (a device, pipe or socket)"
+                                                                           : "a link to nothing"});
+            continue;
+        }
         PlannedEntry entry;
         entry.source = it->path();
         const fs::path relative = fs::relative(it->path(), from, typeError);
@@ -41,13 +54,50 @@ std::vector<PlannedEntry> CollectEntries(const fs::path& from, std::vector<PlanP
             continue;
         }
         entry.storedName = entry.installedName + SFX_NAME_SUFFIX;
-        entry.size = it->file_size(typeError);
+        entry.size = fs::file_size(it->path(), typeError);
+        // Found now rather than half-way through the packing.
+        errno = 0;
+        if (FILE* probe = OpenHostFile(entry.source, "rb")) {
+            std::fclose(probe);
+        } else {
+            problems->push_back({Printable(it->path()), std::string("cannot open for reading: ") + std::strerror(errno)});
+            continue;
+        }
+        if (entry.size >= static_cast<uint64_t>(SFX_MAX_FILE_SIZE)) {
+            problems->push_back({Printable(it->path()), "2 GiB or more; a whole installer stays below 2 GiB"});
+            continue;
+        }
         entries.push_back(entry);
     }
     std::sort(entries.begin(), entries.end(),
               [](const PlannedEntry& a, const PlannedEntry& b) { return a.storedName < b.storedName; });
     return entries;
 }
+
+namespace {
+
+bool IsGbkLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+
+// The components of a GBK name split at backslashes; the second byte of a
+// double-byte character (such as 0x5C in "誠") is never a separator.
+std::vector<std::string> GbkComponents(const std::string& name)
+{
+    std::vector<std::string> parts(1);
+    for (size_t i = 0; i < name.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(name[i]);
+        if (IsGbkLeadByte(c) && i + 1 < name.size()) {
+            parts.back() += name.substr(i, 2);
+            ++i;
+        } else if (c == '\\') {
+            parts.emplace_back();
+        } else {
+            parts.back() += static_cast<char>(c);
+        }
+    }
+    return parts;
+}
+
+}  // namespace
 
 void CheckEntries(const fs::path& from, const std::vector<PlannedEntry>& entries, std::vector<PlanProblem>* problems)
 {
@@ -61,6 +111,17 @@ void CheckEntries(const fs::path& from, const std::vector<PlannedEntry>& entries
             SfxCheckStoredName(entry.storedName.data(), static_cast<int>(entry.storedName.size()));
         if (problem != SFX_NAME_OK)
             problems->push_back({Printable(entry.source), SfxNameProblemText(problem)});
+    }
+    // Windows drops a trailing dot or blank from a name, so "notes." would
+    // be installed as "notes", and could meet another entry there.
+    for (const PlannedEntry& entry : entries) {
+        for (const std::string& part : GbkComponents(entry.installedName)) {
+            if (!part.empty() && (part.back() == '.' || part.back() == ' ')) {
+                problems->push_back({Printable(entry.source), "the name part \"" + Utf8FromGbk(part) +
+                                                                  "\" ends in a dot or a blank, which Windows drops"});
+                break;
+            }
+        }
     }
     // Windows ignores letter case: two installed names that differ only in
     // case are one file, and a stored name equal to another entry's
@@ -79,6 +140,56 @@ void CheckEntries(const fs::path& from, const std::vector<PlannedEntry>& entries
                 problems->push_back({Printable(entries[i].source), "differs only in letter case from " + Printable(entries[j].source)});
         }
     }
+}
+
+InstallFolder LongestProposedFolder()
+{
+    // The new folder ends in the local time as "%m%d%H%M": eight digits,
+    // shown here by what they stand for.
+    const char* const kProposed[] = {u8"c:\\Ithra通讯MMDDhhmm", u8"c:\\Orvex通讯"};
+    InstallFolder longest;
+    for (const char* utf8 : kProposed) {
+        InstallFolder folder;
+        if (InstallFolderFromUtf8(utf8, &folder) && folder.gbk.size() > longest.gbk.size())
+            longest = folder;
+    }
+    return longest;
+}
+
+bool InstallFolderFromUtf8(const std::string& utf8, InstallFolder* folder)
+{
+    if (!GbkFromUtf8(utf8, &folder->gbk))
+        return false;
+    folder->shown = utf8;
+    return true;
+}
+
+void CheckPathLengths(const std::vector<PlannedEntry>& entries, const InstallFolder& folder,
+                      std::vector<PlanProblem>* warnings)
+{
+    // The installer adds a backslash unless the folder's last byte is one.
+    std::string prefix = folder.gbk;
+    std::string shownPrefix = folder.shown;
+    if (prefix.empty() || prefix.back() != '\\') {
+        prefix += '\\';
+        shownPrefix += '\\';
+    }
+    const size_t kMaxPath = 260;  // bytes, the terminator included
+    const PlannedEntry* longest = nullptr;
+    for (const PlannedEntry& entry : entries) {
+        const size_t length = prefix.size() + entry.storedName.size();
+        if (length < kMaxPath)
+            continue;
+        warnings->push_back({Printable(entry.source), "installed below " + folder.shown + " its temporary file takes " +
+                                                          std::to_string(length) + " bytes; Windows paths stop at " +
+                                                          std::to_string(kMaxPath - 1)});
+        if (!longest || entry.storedName.size() > longest->storedName.size())
+            longest = &entry;
+    }
+    if (longest)
+        warnings->push_back({Printable(longest->source),
+                             "longest path: " + shownPrefix + Utf8FromGbk(longest->storedName) + " (" +
+                                 std::to_string(prefix.size() + longest->storedName.size()) + " bytes)"});
 }
 
 bool LooksLikePeExecutable(const std::string& bytes)

@@ -21,12 +21,35 @@ struct PlanProblem {
 };
 
 // Collects the files below `from` in a fixed order (by stored name bytes),
-// recording what cannot be packed.
+// recording what cannot be packed: names without a GBK form, files that
+// cannot be opened, links to nothing or to folders, devices and pipes.
 std::vector<PlannedEntry> CollectEntries(const std::filesystem::path& from, std::vector<PlanProblem>* problems);
 
-// Checks the limits of the layout over the whole set.
+// Checks the limits of the layout over the whole set, and the names that
+// Windows would store under another name than the one packed.
 void CheckEntries(const std::filesystem::path& from, const std::vector<PlannedEntry>& entries,
                   std::vector<PlanProblem>* problems);
+
+// An installation folder as the installer would prefix it to the names.
+struct InstallFolder {
+    std::string gbk;    // its bytes, as the installer holds it
+    std::string shown;  // UTF-8, for messages
+};
+
+// The longer of the two folders the installer proposes: the timestamped
+// new folder ("c:\Ithra通讯" and eight digits) and the default one
+// ("c:\Orvex通讯").
+InstallFolder LongestProposedFolder();
+
+// The folder a user names with --max-path-folder; false when it has no GBK
+// form.
+bool InstallFolderFromUtf8(const std::string& utf8, InstallFolder* folder);
+
+// Windows paths hold at most 259 bytes before their terminator. Adds one
+// warning per entry whose temporary file (folder, backslash, stored name)
+// would reach 260 bytes, and a last one naming the longest such path.
+void CheckPathLengths(const std::vector<PlannedEntry>& entries, const InstallFolder& folder,
+                      std::vector<PlanProblem>* warnings);
 
 // True when bytes start like a PE executable ("MZ", then "PE\0\0" where the
 // DOS header points).

@@ -1,13 +1,23 @@
 // build: a copy of the stub with the archive of a folder appended.
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 
 #include "BuildPlan.h"
 #include "Commands.h"
+#include "Help.h"
 #include "HostText.h"
+#include "PackEntries.h"
 #include "Tool.h"
 #include "archive/SfxArchiveWriter.h"
 #include "archive/SfxLayout.h"
-#include "lzari/LzariCodec.h"
+
+#ifdef _WIN32
+#include <io.h>
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -15,30 +25,80 @@ namespace sfxpack {
 
 namespace {
 
-const char kUsage[] = "usage: sfxpack build --stub STUB --from DIR -o OUT";
-
-// Encodes one file straight into the output at its current end.
-bool AppendPacked(const PlannedEntry& entry, OutputFile* out, std::string* error)
+bool StderrIsTerminal()
 {
-    FILE* input = OpenHostFile(entry.source, "rb");
-    if (!input) {
-        *error = Printable(entry.source) + ": cannot open for reading";
-        return false;
+#ifdef _WIN32
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(fileno(stderr)) != 0;
+#endif
+}
+
+unsigned long ProcessId()
+{
+#ifdef _WIN32
+    return static_cast<unsigned long>(_getpid());
+#else
+    return static_cast<unsigned long>(getpid());
+#endif
+}
+
+// The one line on a terminal that tells how far the packing is.
+class ProgressLine {
+public:
+    explicit ProgressLine(bool enabled) : m_enabled(enabled), m_start(std::chrono::steady_clock::now()) {}
+    ~ProgressLine() { Clear(); }
+
+    void Show(const PackProgress& p)
+    {
+        if (!m_enabled)
+            return;
+        const double elapsed = Seconds();
+        char eta[32] = "--:--";
+        if (p.bytesDone > 0 && p.bytesDone < p.bytesTotal && elapsed > 0.5) {
+            const double left = elapsed * static_cast<double>(p.bytesTotal - p.bytesDone) / static_cast<double>(p.bytesDone);
+            const unsigned long s = static_cast<unsigned long>(left + 0.5);
+            std::snprintf(eta, sizeof eta, "%lu:%02lu", s / 60, s % 60);
+        }
+        const int width = 24;
+        const int filled = p.bytesTotal ? static_cast<int>(width * static_cast<double>(p.bytesDone) / static_cast<double>(p.bytesTotal)) : width;
+        std::string bar(static_cast<size_t>(filled), '#');
+        bar.resize(width, '.');
+        std::fprintf(stderr, "\r[%s] %zu/%zu entries  %s / %s  ETA %s   ", bar.c_str(), p.entriesDone, p.entriesTotal,
+                     FormatBytes(p.bytesDone).c_str(), FormatBytes(p.bytesTotal).c_str(), eta);
+        std::fflush(stderr);
+        m_shown = true;
     }
-    CLzariCodec codec;
-    codec.m_pIn = input;
-    codec.m_pOut = out->Stream();
-    codec.Encode();
-    const bool readFailed = std::ferror(input) != 0;
-    std::fclose(input);
-    if (readFailed || codec.GetStatus() == CLzariCodec::STATUS_READ_ERROR) {
-        *error = Printable(entry.source) + ": read error (or the file changed while being packed)";
-        return false;
+
+    void Clear()
+    {
+        if (m_shown) {
+            std::fprintf(stderr, "\r%78s\r", "");
+            std::fflush(stderr);
+            m_shown = false;
+        }
     }
-    if (codec.GetStatus() != CLzariCodec::STATUS_OK) {
-        *error = "cannot write the output (disk full?)";
-        return false;
+
+    double Seconds() const
+    {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
     }
+
+private:
+    bool m_enabled;
+    bool m_shown = false;
+    std::chrono::steady_clock::time_point m_start;
+};
+
+// -j N: 1 to 256 threads (more than the entries are never started).
+bool ParseThreadCount(const std::string& text, unsigned* threads)
+{
+    if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    const unsigned long n = std::strtoul(text.c_str(), nullptr, 10);
+    if (n < 1 || n > 256)
+        return false;
+    *threads = static_cast<unsigned>(n);
     return true;
 }
 
@@ -46,24 +106,37 @@ bool AppendPacked(const PlannedEntry& entry, OutputFile* out, std::string* error
 
 int RunBuild(const std::vector<std::string>& argv)
 {
+    if (WantsHelp(argv))
+        return ShowHelp("build");
     Args args;
-    if (!ParseArgs(argv, {}, {"--stub", "--from", "-o"}, &args))
+    if (!ParseArgs(argv, {"--quiet", "-q"}, {"--stub", "--from", "-o", "-j", "--max-path-folder"}, &args))
         return EXIT_USAGE;
     if (!args.words.empty() || !args.Has("--stub") || !args.Has("--from") || !args.Has("-o")) {
-        Error(kUsage);
+        Error(UsageLine("build"));
         return EXIT_USAGE;
     }
+    unsigned threads = DefaultThreadCount();
+    if (args.Has("-j") && !ParseThreadCount(args.Value("-j"), &threads)) {
+        Error("-j takes a number of threads from 1 to 256");
+        return EXIT_USAGE;
+    }
+    InstallFolder longestFolder = LongestProposedFolder();
+    if (args.Has("--max-path-folder") && !InstallFolderFromUtf8(args.Value("--max-path-folder"), &longestFolder)) {
+        Error("--max-path-folder: the folder cannot be written in GBK (code page 936)");
+        return EXIT_USAGE;
+    }
+    const bool quiet = args.Has("--quiet") || args.Has("-q");
     const fs::path stubPath = fs::u8path(args.Value("--stub"));
     const fs::path from = fs::u8path(args.Value("--from"));
     const fs::path outPath = fs::u8path(args.Value("-o"));
 
-    std::string stub;
-    if (!ReadWholeFile(stubPath, &stub)) {
-        Error(Printable(stubPath) + ": cannot read the stub");
-        return EXIT_DATA;
-    }
+    // Everything is checked, and every problem reported, before the output
+    // is created.
     std::vector<PlanProblem> problems;
-    if (!LooksLikePeExecutable(stub))
+    std::string stub;
+    if (!ReadWholeFile(stubPath, &stub))
+        problems.push_back({Printable(stubPath), "cannot read the stub"});
+    else if (!LooksLikePeExecutable(stub))
         problems.push_back({Printable(stubPath), "the stub is not a PE executable"});
     const std::vector<PlannedEntry> entries = CollectEntries(from, &problems);
     CheckEntries(from, entries, &problems);
@@ -73,6 +146,10 @@ int RunBuild(const std::vector<std::string>& argv)
         Error("refused: " + std::to_string(problems.size()) + " problem(s); nothing written");
         return EXIT_DATA;
     }
+    std::vector<PlanProblem> warnings;
+    CheckPathLengths(entries, longestFolder, &warnings);
+    for (const PlanProblem& w : warnings)
+        Warning(w.file + ": " + w.message);
 
     OutputFile out(outPath);
     if (!out.Open()) {
@@ -83,40 +160,42 @@ int RunBuild(const std::vector<std::string>& argv)
         Error(Printable(outPath) + ": cannot write (disk full?)");
         return EXIT_DATA;
     }
+
+    ProgressLine progress(!quiet && StderrIsTerminal());
+    PackRequest request;
+    request.entries = &entries;
+    request.threads = threads;
+    request.tempStem = outPath;
+    request.tempStem += ".sfxpack-" + std::to_string(ProcessId());
+    request.outputShown = outPath;
+    request.progress = [&progress](const PackProgress& p) { progress.Show(p); };
     std::vector<SfxRecord> records;
-    uint64_t unpacked = 0;
-    int64_t directorySize = SFX_TRAILER_LENGTH;
-    for (const PlannedEntry& entry : entries) {
-        const int64_t offset = out.Position();
-        std::string error;
-        if (!AppendPacked(entry, &out, &error)) {
-            Error(error);
-            return EXIT_DATA;
-        }
-        const int64_t end = out.Position();
-        directorySize += SFX_RECORD_FIXED_LENGTH + static_cast<int64_t>(entry.storedName.size());
-        if (offset < 0 || end < 0 || end + directorySize >= SFX_MAX_FILE_SIZE) {
-            Error(Printable(outPath) + ": the installer would reach 2 GiB, more than an installer can read");
-            return EXIT_DATA;
-        }
-        records.push_back({static_cast<uint32_t>(offset), static_cast<uint32_t>(end - offset), entry.storedName});
-        unpacked += entry.size;
+    std::string error;
+    if (!PackEntries(request, &out, &records, &error)) {
+        progress.Clear();
+        Error(error);
+        return EXIT_DATA;
     }
+    progress.Clear();
     const int64_t payloadEnd = out.Position();
     const std::string directory = SfxEncodeRecords(records);
     if (!out.Write(directory.data(), directory.size())) {
         Error(Printable(outPath) + ": cannot write (disk full?)");
         return EXIT_DATA;
     }
-    std::string error;
     if (!out.Commit(&error)) {
         Error(error);
         return EXIT_DATA;
     }
+    uint64_t unpacked = 0;
+    for (const PlannedEntry& entry : entries)
+        unpacked += entry.size;
     const uint64_t packed = static_cast<uint64_t>(payloadEnd) - stub.size();
-    std::printf("built %s: %zu entries, %s unpacked, %s packed (%.1f%%)\n", Printable(outPath).c_str(), entries.size(),
-                FormatBytes(unpacked).c_str(), FormatBytes(packed).c_str(),
-                unpacked ? 100.0 * static_cast<double>(packed) / static_cast<double>(unpacked) : 100.0);
+    std::printf("built %s: %zu entries, %s unpacked, %s packed (%.1f%%), %.1f s\n", Printable(outPath).c_str(),
+                entries.size(), FormatBytes(unpacked).c_str(), FormatBytes(packed).c_str(),
+                unpacked ? 100.0 * static_cast<double>(packed) / static_cast<double>(unpacked) : 100.0,
+                progress.Seconds());
+    std::fflush(stdout);
     return EXIT_OK;
 }
 

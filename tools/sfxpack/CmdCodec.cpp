@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "Commands.h"
+#include "Help.h"
 #include "HostText.h"
 #include "Tool.h"
 #include "lzari/LzariCodec.h"
@@ -24,11 +25,13 @@ const char* StatusText(CLzariCodec::Status status)
 
 int RunCodec(const std::vector<std::string>& argv, bool encode)
 {
+    if (WantsHelp(argv))
+        return ShowHelp(encode ? "encode" : "decode");
     Args args;
     if (!ParseArgs(argv, {}, {}, &args))
         return EXIT_USAGE;
     if (args.words.size() != 2) {
-        Error(std::string("usage: sfxpack ") + (encode ? "encode" : "decode") + " IN OUT");
+        Error(UsageLine(encode ? "encode" : "decode"));
         return EXIT_USAGE;
     }
     const fs::path in = fs::u8path(args.words[0]);

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "Commands.h"
+#include "Help.h"
 #include "HostText.h"
 #include "Tool.h"
 #include "app/SfxAppState.h"
@@ -84,11 +85,13 @@ fs::path ScratchFolder()
 
 int RunExtract(const std::vector<std::string>& argv)
 {
+    if (WantsHelp(argv))
+        return ShowHelp("extract");
     Args args;
     if (!ParseArgs(argv, {"--keep-data", "-v"}, {}, &args))
         return EXIT_USAGE;
     if (args.words.size() != 2) {
-        Error("usage: sfxpack extract SETUP DEST [--keep-data] [-v]");
+        Error(UsageLine("extract"));
         return EXIT_USAGE;
     }
     EngineRun engine(args.Has("--keep-data"));
@@ -102,11 +105,13 @@ int RunExtract(const std::vector<std::string>& argv)
 
 int RunVerify(const std::vector<std::string>& argv)
 {
+    if (WantsHelp(argv))
+        return ShowHelp("verify");
     Args args;
     if (!ParseArgs(argv, {"-v"}, {"--against"}, &args))
         return EXIT_USAGE;
     if (args.words.size() != 1) {
-        Error("usage: sfxpack verify SETUP [--against DIR]");
+        Error(UsageLine("verify"));
         return EXIT_USAGE;
     }
     const fs::path setup = fs::u8path(args.words[0]);

@@ -2,9 +2,10 @@
 #include <cstdio>
 
 #include "Commands.h"
+#include "Help.h"
 #include "HostText.h"
+#include "InstallerFile.h"
 #include "Tool.h"
-#include "archive/SfxArchive.h"
 
 namespace fs = std::filesystem;
 
@@ -12,58 +13,106 @@ namespace sfxpack {
 
 namespace {
 
-// The length field at the start of an entry's stream, or -1.
-int64_t UnpackedSize(FILE* file, const SfxEntry& entry)
+// A JSON string literal for UTF-8 text.
+std::string JsonString(const std::string& utf8)
 {
-    unsigned char b[4];
-    if (entry.m_nPackedSize < 4 || std::fseek(file, entry.m_nOffset, SEEK_SET) != 0 || std::fread(b, 1, 4, file) != 4)
-        return -1;
-    return int64_t(b[0]) | (int64_t(b[1]) << 8) | (int64_t(b[2]) << 16) | (int64_t(b[3]) << 24);
+    std::string out = "\"";
+    for (unsigned char c : utf8) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", c);
+            out += escape;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+std::string Hex(const std::string& bytes)
+{
+    static const char kDigits[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : bytes) {
+        out += kDigits[c >> 4];
+        out += kDigits[c & 15];
+    }
+    return out;
+}
+
+struct Totals {
+    uint64_t packed = 0;
+    uint64_t unpacked = 0;
+};
+
+Totals Sum(const std::vector<ListedEntry>& entries)
+{
+    Totals t;
+    for (const ListedEntry& e : entries) {
+        t.packed += e.packedSize;
+        if (e.unpackedSize > 0)
+            t.unpacked += static_cast<uint64_t>(e.unpackedSize);
+    }
+    return t;
+}
+
+void PrintTable(const std::vector<ListedEntry>& entries)
+{
+    std::printf("%5s  %10s  %10s  %10s  %s\n", "entry", "packed", "offset", "unpacked", "stored name");
+    for (const ListedEntry& e : entries)
+        std::printf("%5d  %10lu  %10lu  %10lld  %s\n", e.index, static_cast<unsigned long>(e.packedSize),
+                    static_cast<unsigned long>(e.offset), static_cast<long long>(e.unpackedSize),
+                    Utf8FromGbk(e.storedName).c_str());
+    const Totals t = Sum(entries);
+    std::printf("%zu entries, %llu bytes unpacked, %llu bytes packed (%.1f%%)\n", entries.size(),
+                static_cast<unsigned long long>(t.unpacked), static_cast<unsigned long long>(t.packed),
+                t.unpacked ? 100.0 * static_cast<double>(t.packed) / static_cast<double>(t.unpacked) : 100.0);
+}
+
+// Field names are part of the tool's interface: scripts read them.
+void PrintJson(const std::vector<ListedEntry>& entries)
+{
+    std::printf("{\n  \"entries\": [");
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const ListedEntry& e = entries[i];
+        const std::string unpacked = e.unpackedSize < 0 ? "null" : std::to_string(e.unpackedSize);
+        std::printf("%s\n    {\"index\": %d, \"name\": %s, \"name_gbk_hex\": \"%s\", \"packed_size\": %lu, "
+                    "\"offset\": %lu, \"unpacked_size\": %s}",
+                    i ? "," : "", e.index, JsonString(Utf8FromGbk(e.storedName)).c_str(), Hex(e.storedName).c_str(),
+                    static_cast<unsigned long>(e.packedSize), static_cast<unsigned long>(e.offset), unpacked.c_str());
+    }
+    const Totals t = Sum(entries);
+    std::printf("\n  ],\n  \"totals\": {\"entries\": %zu, \"packed_size\": %llu, \"unpacked_size\": %llu}\n}\n",
+                entries.size(), static_cast<unsigned long long>(t.packed), static_cast<unsigned long long>(t.unpacked));
 }
 
 }  // namespace
 
 int RunList(const std::vector<std::string>& argv)
 {
+    if (WantsHelp(argv))
+        return ShowHelp("list");
     Args args;
-    if (!ParseArgs(argv, {}, {}, &args))
+    if (!ParseArgs(argv, {"--json"}, {}, &args))
         return EXIT_USAGE;
     if (args.words.size() != 1) {
-        Error("usage: sfxpack list SETUP");
+        Error(UsageLine("list"));
         return EXIT_USAGE;
     }
-    const fs::path setup = fs::u8path(args.words[0]);
-    CString ansi;
-    if (!AnsiFromHost(setup, &ansi)) {
-        Error(Printable(setup) + ": the path cannot be written in the ANSI code page");
+    InstallerFile installer;
+    std::string error;
+    if (!installer.Open(fs::u8path(args.words[0]), &error)) {
+        Error(error);
         return EXIT_DATA;
     }
-    CSfxArchive archive;
-    const int result = archive.ReadDirectory(ansi);
-    if (result != SFX_OK) {
-        Error(Printable(setup) + ": " + SfxResultText(result));
-        return EXIT_DATA;
-    }
-    FILE* file = OpenHostFile(setup, "rb");
-    if (!file) {
-        Error(Printable(setup) + ": cannot open for reading");
-        return EXIT_DATA;
-    }
-    std::printf("%5s  %10s  %10s  %10s  %s\n", "entry", "packed", "offset", "unpacked", "stored name");
-    uint64_t totalPacked = 0, totalUnpacked = 0;
-    for (int i = 0; i < archive.GetEntryCount(); ++i) {
-        const SfxEntry& entry = archive.GetEntry(i);
-        const int64_t unpacked = UnpackedSize(file, entry);
-        std::printf("%5d  %10d  %10d  %10lld  %s\n", i, entry.m_nPackedSize, entry.m_nOffset,
-                    static_cast<long long>(unpacked), Utf8FromGbk(entry.GetName().str()).c_str());
-        totalPacked += static_cast<uint64_t>(entry.m_nPackedSize);
-        if (unpacked > 0)
-            totalUnpacked += static_cast<uint64_t>(unpacked);
-    }
-    std::fclose(file);
-    std::printf("%d entries, %llu bytes unpacked, %llu bytes packed (%.1f%%)\n", archive.GetEntryCount(),
-                static_cast<unsigned long long>(totalUnpacked), static_cast<unsigned long long>(totalPacked),
-                totalUnpacked ? 100.0 * static_cast<double>(totalPacked) / static_cast<double>(totalUnpacked) : 100.0);
+    if (args.Has("--json"))
+        PrintJson(installer.Entries());
+    else
+        PrintTable(installer.Entries());
+    std::fflush(stdout);
     return EXIT_OK;
 }
 

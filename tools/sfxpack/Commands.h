@@ -12,5 +12,6 @@ int RunBuild(const std::vector<std::string>& argv);
 int RunList(const std::vector<std::string>& argv);
 int RunExtract(const std::vector<std::string>& argv);
 int RunVerify(const std::vector<std::string>& argv);
+int RunDiff(const std::vector<std::string>& argv);
 
 }  // namespace sfxpack

@@ -13,6 +13,10 @@ namespace sfxpack {
 // False when a character has no GBK form.
 bool GbkFromRelativePath(const std::filesystem::path& relative, std::string* gbk);
 
+// The GBK bytes of UTF-8 text (an option's value, a folder name); false
+// when a character has no GBK form.
+bool GbkFromUtf8(const std::string& utf8, std::string* gbk);
+
 // UTF-8 text for GBK bytes, for printing (bytes that are not GBK are shown
 // as \xNN escapes).
 std::string Utf8FromGbk(const std::string& gbk);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "Commands.h"
+#include "Help.h"
 #include "Tool.h"
 #include "framework/Mbcs.h"
 
@@ -13,24 +14,16 @@
 
 namespace {
 
-const char kUsage[] =
-    "usage: sfxpack COMMAND ...\n"
-    "\n"
-    "  build --stub STUB --from DIR -o OUT   append the archive of DIR to a copy of STUB\n"
-    "  list SETUP                            show the entries of an installer\n"
-    "  verify SETUP [--against DIR]          decode every entry (and compare with DIR)\n"
-    "  extract SETUP DEST [--keep-data]      unpack as the installer would\n"
-    "  encode IN OUT                         pack one file into a raw LZARI stream\n"
-    "  decode IN OUT                         unpack one raw LZARI stream\n"
-    "\n"
-    "exit status: 0 success, 1 a failure of the data, 2 a usage error\n";
-
 int Run(const std::vector<std::string>& args)
 {
-    if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
-        std::fputs(kUsage, args.empty() ? stderr : stdout);
-        return args.empty() ? sfxpack::EXIT_USAGE : sfxpack::EXIT_OK;
+    if (args.empty()) {
+        std::fputs(sfxpack::OverviewText(), stderr);
+        return sfxpack::EXIT_USAGE;
     }
+    if (args[0] == "--help" || args[0] == "-h")
+        return sfxpack::ShowHelp("");
+    if (args[0] == "help")
+        return sfxpack::ShowHelp(args.size() > 1 ? args[1] : "");
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     const std::string& command = args[0];
     if (command == "build") return sfxpack::RunBuild(rest);
@@ -39,8 +32,9 @@ int Run(const std::vector<std::string>& args)
     if (command == "extract") return sfxpack::RunExtract(rest);
     if (command == "encode") return sfxpack::RunEncode(rest);
     if (command == "decode") return sfxpack::RunDecode(rest);
+    if (command == "diff") return sfxpack::RunDiff(rest);
     sfxpack::Error("unknown command '" + command + "'");
-    std::fputs(kUsage, stderr);
+    std::fputs(sfxpack::OverviewText(), stderr);
     return sfxpack::EXIT_USAGE;
 }
 
@@ -60,7 +54,17 @@ int wmain(int argc, wchar_t** argv)
             WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, &s[0], n, nullptr, nullptr);
         args.push_back(s);
     }
-    return Run(args);
+    // Everything the tool prints is UTF-8; a console shows it as such while
+    // the tool runs.
+    const UINT consoleCodePage = GetConsoleOutputCP();
+    if (consoleCodePage != 0)
+        SetConsoleOutputCP(CP_UTF8);
+    const int status = Run(args);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    if (consoleCodePage != 0)
+        SetConsoleOutputCP(consoleCodePage);
+    return status;
 }
 #else
 int main(int argc, char** argv)

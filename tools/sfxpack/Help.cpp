@@ -1,0 +1,173 @@
+#include "Help.h"
+
+#include <cstdio>
+
+#include "Tool.h"
+
+namespace sfxpack {
+
+namespace {
+
+struct Page {
+    const char* command;
+    const char* synopsis;
+    const char* body;
+};
+
+const char kExitStatus[] =
+    "EXIT STATUS\n"
+    "    0  success\n"
+    "    1  a failure of the data: a refused folder, a damaged installer, a file\n"
+    "       that cannot be read or written (for diff: the installers differ)\n"
+    "    2  a usage error\n";
+
+const Page kPages[] = {
+    {"build", "sfxpack build --stub STUB --from DIR -o OUT [-j N] [--quiet] [--max-path-folder FOLDER]",
+     "DESCRIPTION\n"
+     "    Appends the archive of every file below DIR to a copy of STUB and writes\n"
+     "    it to OUT. Each file is stored under its path relative to DIR, with\n"
+     "    backslashes, in GBK (code page 936), followed by \".zup\"; entries stand\n"
+     "    in the order of those bytes. The same folder gives the same bytes\n"
+     "    whatever N is, run after run, on Linux and on Windows.\n"
+     "\n"
+     "    Before anything is written, every file is checked and every problem is\n"
+     "    reported, each naming its file: more than 256 files; a name GBK cannot\n"
+     "    write; a stored name of 1000 bytes or more; a \"..\" component, a colon, a\n"
+     "    wildcard, a control character or a device name (CON, NUL, COM1, ...); a\n"
+     "    name part ending in a dot or a blank; two names equal but for letter\n"
+     "    case; a stored name equal to another file's installed name; a file that\n"
+     "    cannot be opened; a link to nothing or to a folder; a stub that is not a\n"
+     "    PE executable. Any of them refuses the build.\n"
+     "\n"
+     "    A warning (the build goes on) names each file whose temporary path\n"
+     "    below the longest installation folder the installer proposes\n"
+     "    (\"c:\\Ithra通讯\" and eight digits) would reach 260 bytes, and the\n"
+     "    longest such path.\n"
+     "\n"
+     "    OUT appears whole or not at all: it is written under a temporary name\n"
+     "    and renamed at the end. A full disk, a read error or any other failure\n"
+     "    leaves no output and no temporary file.\n"
+     "\n"
+     "OPTIONS\n"
+     "    --stub STUB    the installer executable the archive is appended to\n"
+     "    --from DIR     the folder to pack\n"
+     "    -o OUT         the installer to write\n"
+     "    -j N           encode with N threads (1 to 256); default: the number\n"
+     "                   of processors\n"
+     "    -q, --quiet    no progress line; only the summary\n"
+     "    --max-path-folder FOLDER\n"
+     "                   check the path lengths against FOLDER instead of the\n"
+     "                   folder the installer proposes\n"
+     "\n"
+     "OUTPUT\n"
+     "    On a terminal, a progress line on stderr (entries, bytes, time left).\n"
+     "    At the end one summary line on stdout: entries, unpacked and packed\n"
+     "    bytes, the ratio and the time taken.\n"},
+    {"list", "sfxpack list SETUP [--json]",
+     "DESCRIPTION\n"
+     "    Shows the directory of an installer, read by the installer's own\n"
+     "    reader: each entry's number, packed size, payload offset, unpacked size\n"
+     "    and stored name, then the totals.\n"
+     "\n"
+     "OPTIONS\n"
+     "    --json    one JSON object instead of the table:\n"
+     "              {\"entries\": [{\"index\", \"name\", \"name_gbk_hex\", \"packed_size\",\n"
+     "              \"offset\", \"unpacked_size\"}, ...], \"totals\": {\"entries\",\n"
+     "              \"packed_size\", \"unpacked_size\"}}. \"name\" is the stored name\n"
+     "              (suffix included) in UTF-8, \"name_gbk_hex\" its bytes as the\n"
+     "              installer holds them, in lower-case hex.\n"},
+    {"verify", "sfxpack verify SETUP [--against DIR] [-v]",
+     "DESCRIPTION\n"
+     "    Unpacks every entry into a scratch folder with the installer's own\n"
+     "    engine and reports whether each decodes whole. With --against, also\n"
+     "    compares every unpacked file with the file of the same name below DIR,\n"
+     "    and names files found on only one side.\n"
+     "\n"
+     "OPTIONS\n"
+     "    --against DIR    the folder the installer was built from\n"
+     "    -v               name each entry as it is unpacked\n"},
+    {"extract", "sfxpack extract SETUP DEST [--keep-data] [-v]",
+     "DESCRIPTION\n"
+     "    Unpacks the installer below DEST exactly as the installer would, with\n"
+     "    its own engine: last entry first, folders created as needed.\n"
+     "\n"
+     "OPTIONS\n"
+     "    --keep-data    keep mode: the protected user-data files already in\n"
+     "                   DEST are left as they are\n"
+     "    -v             name each entry as it is unpacked\n"},
+    {"diff", "sfxpack diff SETUP_A SETUP_B",
+     "DESCRIPTION\n"
+     "    Compares two installers entry by entry, matching stored names byte for\n"
+     "    byte, and names the entries added in SETUP_B, removed from SETUP_A and\n"
+     "    changed. A changed entry either has other content (its unpacked bytes\n"
+     "    differ) or only other packed bytes for the same content. A different\n"
+     "    program image in front of the archive is named too.\n"
+     "\n"
+     "    Exit status 0 when the installers hold the same program image and the\n"
+     "    same entries, 1 when they differ (or one cannot be read).\n"},
+    {"encode", "sfxpack encode IN OUT",
+     "DESCRIPTION\n"
+     "    Packs one file into a raw LZARI stream: the unpacked length as four\n"
+     "    little-endian bytes, then the code bits. This is an entry's payload.\n"},
+    {"decode", "sfxpack decode IN OUT",
+     "DESCRIPTION\n"
+     "    Unpacks one raw LZARI stream. A stream that ends before its data is a\n"
+     "    failure, and OUT is not left behind.\n"},
+};
+
+const Page* FindPage(const std::string& command)
+{
+    for (const Page& page : kPages)
+        if (command == page.command)
+            return &page;
+    return nullptr;
+}
+
+}  // namespace
+
+bool WantsHelp(const std::vector<std::string>& argv)
+{
+    for (const std::string& a : argv)
+        if (a == "--help" || a == "-h")
+            return true;
+    return false;
+}
+
+const char* OverviewText()
+{
+    return "usage: sfxpack COMMAND ...\n"
+           "\n"
+           "  build --stub STUB --from DIR -o OUT   append the archive of DIR to a copy of STUB\n"
+           "  list SETUP [--json]                   show the entries of an installer\n"
+           "  verify SETUP [--against DIR]          decode every entry (and compare with DIR)\n"
+           "  extract SETUP DEST [--keep-data]      unpack as the installer would\n"
+           "  diff SETUP_A SETUP_B                  name the entries added, removed or changed\n"
+           "  encode IN OUT                         pack one file into a raw LZARI stream\n"
+           "  decode IN OUT                         unpack one raw LZARI stream\n"
+           "\n"
+           "sfxpack COMMAND --help shows the manual of a command.\n"
+           "exit status: 0 success, 1 a failure of the data, 2 a usage error\n";
+}
+
+int ShowHelp(const std::string& command)
+{
+    if (command.empty()) {
+        std::fputs(OverviewText(), stdout);
+        return EXIT_OK;
+    }
+    const Page* page = FindPage(command);
+    if (!page) {
+        Error("no manual for '" + command + "'");
+        return EXIT_USAGE;
+    }
+    std::printf("NAME\n    sfxpack %s\n\nSYNOPSIS\n    %s\n\n%s\n%s", page->command, page->synopsis, page->body, kExitStatus);
+    return EXIT_OK;
+}
+
+std::string UsageLine(const std::string& command)
+{
+    const Page* page = FindPage(command);
+    return page ? std::string("usage: ") + page->synopsis : std::string("usage: sfxpack COMMAND ...");
+}
+
+}  // namespace sfxpack

@@ -1,0 +1,99 @@
+#include "InstallerFile.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "HostText.h"
+#include "archive/SfxArchive.h"
+#include "lzari/LzariCodec.h"
+
+namespace fs = std::filesystem;
+
+namespace sfxpack {
+
+namespace {
+
+bool SeekTo(FILE* f, uint64_t position)
+{
+#ifdef _WIN32
+    return _fseeki64(f, static_cast<__int64>(position), SEEK_SET) == 0;
+#else
+    return fseeko(f, static_cast<off_t>(position), SEEK_SET) == 0;
+#endif
+}
+
+}  // namespace
+
+InstallerFile::~InstallerFile()
+{
+    if (m_file)
+        std::fclose(m_file);
+}
+
+bool InstallerFile::Open(const fs::path& setup, std::string* error)
+{
+    m_path = setup;
+    CString ansi;
+    if (!AnsiFromHost(setup, &ansi)) {
+        *error = Printable(setup) + ": the path cannot be written in the ANSI code page";
+        return false;
+    }
+    // The reader of the installer itself decides what is an archive.
+    const auto archive = std::make_unique<CSfxArchive>();
+    const int result = archive->ReadDirectory(ansi);
+    if (result != SFX_OK) {
+        *error = Printable(setup) + ": " + SfxResultText(result);
+        return false;
+    }
+    m_file = OpenHostFile(setup, "rb");
+    if (!m_file) {
+        *error = Printable(setup) + ": cannot open for reading";
+        return false;
+    }
+    m_entries.clear();
+    m_imageEnd = UINT32_MAX;
+    for (int i = 0; i < archive->GetEntryCount(); ++i) {
+        const SfxEntry& entry = archive->GetEntry(i);
+        ListedEntry listed;
+        listed.index = i;
+        listed.storedName = entry.GetName().str();
+        listed.offset = static_cast<uint32_t>(entry.m_nOffset);
+        listed.packedSize = static_cast<uint32_t>(entry.m_nPackedSize);
+        unsigned char b[4];
+        if (listed.packedSize >= 4 && SeekTo(m_file, listed.offset) && std::fread(b, 1, 4, m_file) == 4)
+            listed.unpackedSize = int64_t(b[0]) | (int64_t(b[1]) << 8) | (int64_t(b[2]) << 16) | (int64_t(b[3]) << 24);
+        m_imageEnd = std::min(m_imageEnd, listed.offset);
+        m_entries.push_back(listed);
+    }
+    return true;
+}
+
+bool InstallerFile::Decode(const ListedEntry& entry, FILE* out)
+{
+    if (!SeekTo(m_file, entry.offset))
+        return false;
+    const auto codec = std::make_unique<CLzariCodec>();
+    codec->m_pIn = m_file;
+    codec->m_pOut = out;
+    codec->Decode();
+    return codec->GetStatus() == CLzariCodec::STATUS_OK && std::fflush(out) == 0;
+}
+
+bool SameBytes(FILE* a, uint64_t aStart, FILE* b, uint64_t bStart, uint64_t length)
+{
+    if (!SeekTo(a, aStart) || !SeekTo(b, bStart))
+        return false;
+    char bufferA[1 << 15], bufferB[1 << 15];
+    while (length > 0) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(length, sizeof bufferA));
+        if (std::fread(bufferA, 1, want, a) != want || std::fread(bufferB, 1, want, b) != want)
+            return false;
+        if (std::memcmp(bufferA, bufferB, want) != 0)
+            return false;
+        length -= want;
+    }
+    return true;
+}
+
+}  // namespace sfxpack

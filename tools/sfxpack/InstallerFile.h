@@ -1,0 +1,52 @@
+// An installer opened for inspection: its directory as the installer's own
+// reader sees it, plus what list and diff need beyond that.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace sfxpack {
+
+struct ListedEntry {
+    int index = 0;
+    std::string storedName;     // GBK bytes, suffix included
+    uint32_t offset = 0;
+    uint32_t packedSize = 0;
+    int64_t unpackedSize = -1;  // the stream's length field; -1 when unreadable
+};
+
+class InstallerFile {
+public:
+    InstallerFile() = default;
+    ~InstallerFile();
+    InstallerFile(const InstallerFile&) = delete;
+    InstallerFile& operator=(const InstallerFile&) = delete;
+
+    // Reads and checks the directory; false with a one-line reason that
+    // names the file.
+    bool Open(const std::filesystem::path& setup, std::string* error);
+
+    const std::vector<ListedEntry>& Entries() const { return m_entries; }
+    // Where the first payload starts: the bytes before it are the program image.
+    uint32_t ImageEnd() const { return m_imageEnd; }
+    FILE* Stream() { return m_file; }
+    const std::filesystem::path& Path() const { return m_path; }
+
+    // Decodes one entry into out; false when the stream is cut or unreadable.
+    bool Decode(const ListedEntry& entry, FILE* out);
+
+private:
+    std::filesystem::path m_path;
+    FILE* m_file = nullptr;
+    std::vector<ListedEntry> m_entries;
+    uint32_t m_imageEnd = 0;
+};
+
+// True when the byte ranges [aStart, aStart + length) of a and
+// [bStart, bStart + length) of b hold the same bytes; false also on a
+// read error.
+bool SameBytes(FILE* a, uint64_t aStart, FILE* b, uint64_t bStart, uint64_t length);
+
+}  // namespace sfxpack
