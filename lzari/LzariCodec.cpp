@@ -13,9 +13,17 @@ CLzariCodec::CLzariCodec()
       m_nHigh(RANGE_TOP),
       m_nValue(0),
       m_nShifts(0),
-      m_nBitBuffer(0),
-      m_nBitMask(0),
-      m_bBitsStarted(false),
+      m_nFreqTotal(0),
+      m_pPosOfValue(nullptr),
+      m_nBitBuf(0),
+      m_nBitCount(0),
+      m_nBitsFed(0),
+      m_nBitLimit(~static_cast<uint64_t>(0)),
+      m_pInNext(nullptr),
+      m_pInEnd(nullptr),
+      m_nInBytes(0),
+      m_bInEof(false),
+      m_nOutUsed(0),
       m_nBytesPastEnd(0),
       m_bTruncated(false),
       m_bReadError(false),
@@ -46,59 +54,125 @@ CLzariCodec::Status CLzariCodec::GetStatus() const
 
 // ---------------------------------------------------------------- bit I/O
 
-void CLzariCodec::WriteBit(int bit)
+namespace {
+
+inline int LeadingZeros32(uint32_t v)  // v != 0
 {
-    if (!m_bBitsStarted) {
-        m_nBitBuffer = 0;
-        m_nBitMask = 0x80;
-        m_bBitsStarted = true;
+    return __builtin_clz(v);
+}
+
+}  // namespace
+
+void CLzariCodec::FillInput()
+{
+    if (m_bInEof)
+        return;
+    const size_t n = std::fread(m_inBuf, 1, IN_BUF_SIZE, m_pIn);
+    if (n > 0) {
+        m_pInNext = m_inBuf;
+        m_pInEnd = m_inBuf + n;
+        m_nInBytes += n;
+        return;
     }
-    if (bit)
-        m_nBitBuffer |= static_cast<int>(m_nBitMask);
-    m_nBitMask >>= 1;
-    if (m_nBitMask == 0) {
-        if (std::putc(m_nBitBuffer, m_pOut) != EOF)
-            ++m_nCodeSize;
-        else
-            m_bWriteError = true;  // the byte is lost; carry on with the next one
-        m_nBitBuffer = 0;
-        m_nBitMask = 0x80;
+    if (std::ferror(m_pIn))
+        m_bReadError = true;
+    m_bInEof = true;
+    // Past the end every bit reads as 1. A stream the encoder made needs at
+    // most two such bytes: the bits of the code part plus 16.
+    const uint64_t codeBytes = m_nInBytes >= 4 ? m_nInBytes - 4 : 0;
+    m_nBitLimit = m_bReadError ? 0 : codeBytes * 8 + 8 * MAX_BYTES_PAST_END;
+}
+
+void CLzariCodec::RefillBits()
+{
+    while (m_nBitCount <= 56) {
+        uint32_t b;
+        if (m_pInNext != m_pInEnd) {
+            b = *m_pInNext++;
+        } else {
+            FillInput();
+            b = m_pInNext != m_pInEnd ? *m_pInNext++ : 0xFF;
+        }
+        m_nBitBuf |= static_cast<uint64_t>(b) << (56 - m_nBitCount);
+        m_nBitCount += 8;
+        m_nBitsFed += 8;
+    }
+}
+
+inline uint32_t CLzariCodec::GetBits(int count)
+{
+    if (m_nBitCount < count)
+        RefillBits();
+    const uint32_t v = static_cast<uint32_t>(m_nBitBuf >> (64 - count));
+    m_nBitBuf <<= count;
+    m_nBitCount -= count;
+    return v;
+}
+
+void CLzariCodec::NoteBytesPastEnd()
+{
+    if (!m_bInEof)
+        return;
+    const uint64_t bytesRead = (BitsConsumed() + 7) / 8;
+    const uint64_t codeBytes = m_nInBytes >= 4 ? m_nInBytes - 4 : 0;
+    const uint64_t past = bytesRead > codeBytes ? bytesRead - codeBytes : 0;
+    m_nBytesPastEnd = past > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(past);
+    if (past > MAX_BYTES_PAST_END)
+        m_bTruncated = true;
+}
+
+void CLzariCodec::FlushOutput()
+{
+    if (m_nOutUsed == 0)
+        return;
+    const size_t n = std::fwrite(m_outBuf, 1, static_cast<size_t>(m_nOutUsed), m_pOut);
+    m_nCodeSize += static_cast<uint32_t>(n);
+    if (n != static_cast<size_t>(m_nOutUsed))
+        m_bWriteError = true;  // those bytes are lost; the run goes on
+    m_nOutUsed = 0;
+}
+
+inline void CLzariCodec::PutBits(uint32_t bits, int count)
+{
+    // Fewer than 32 bits wait in the buffer, so count more still fit.
+    m_nBitBuf = (m_nBitBuf << count) | bits;
+    m_nBitCount += count;
+    if (m_nBitCount >= 32) {
+        if (m_nOutUsed > OUT_BUF_SIZE - 4)
+            FlushOutput();
+        const uint32_t word = static_cast<uint32_t>(m_nBitBuf >> (m_nBitCount - 32));
+        unsigned char* out = m_outBuf + m_nOutUsed;
+        out[0] = static_cast<unsigned char>(word >> 24);
+        out[1] = static_cast<unsigned char>(word >> 16);
+        out[2] = static_cast<unsigned char>(word >> 8);
+        out[3] = static_cast<unsigned char>(word);
+        m_nOutUsed += 4;
+        m_nBitCount -= 32;
+    }
+}
+
+void CLzariCodec::PutRepeated(int bit, int count)
+{
+    while (count > 0) {
+        const int n = count < 24 ? count : 24;
+        PutBits(bit ? (1u << n) - 1 : 0, n);
+        count -= n;
     }
 }
 
 void CLzariCodec::FlushBits()
 {
-    for (int i = 0; i < 7; ++i)
-        WriteBit(0);
-}
-
-int CLzariCodec::ReadBit()
-{
-    if (!m_bBitsStarted) {
-        m_nBitBuffer = 0;
-        m_nBitMask = 0;
-        m_bBitsStarted = true;
+    // Zero bits up to the byte boundary; a whole byte adds nothing.
+    const int pad = (8 - (m_nBitCount & 7)) & 7;
+    if (pad)
+        PutBits(0, pad);
+    while (m_nBitCount >= 8) {
+        if (m_nOutUsed == OUT_BUF_SIZE)
+            FlushOutput();
+        m_nBitCount -= 8;
+        m_outBuf[m_nOutUsed++] = static_cast<unsigned char>(m_nBitBuf >> m_nBitCount);
     }
-    m_nBitMask >>= 1;
-    if (m_nBitMask == 0) {
-        m_nBitBuffer = std::getc(m_pIn);
-        m_nBitMask = 0x80;
-        if (m_nBitBuffer == EOF) {
-            // Past the end every bit reads as 1.
-            if (std::ferror(m_pIn))
-                m_bReadError = true;
-            if (++m_nBytesPastEnd > MAX_BYTES_PAST_END)
-                m_bTruncated = true;
-        }
-    }
-    return (m_nBitBuffer & static_cast<int>(m_nBitMask)) != 0 ? 1 : 0;
-}
-
-void CLzariCodec::WriteBitPlusPending(int bit)
-{
-    WriteBit(bit);
-    for (; m_nShifts > 0; --m_nShifts)
-        WriteBit(!bit);
+    FlushOutput();
 }
 
 // ----------------------------------------------------------------- models
@@ -213,75 +287,98 @@ void CLzariCodec::UpdateModel(int sym)
 }
 
 // ------------------------------------------------------- arithmetic coder
+//
+// The coder's range is 17 bits. Renormalising one bit at a time, a step
+// applies while low and high - 1 agree in their top bit (send that bit), or
+// else while they read 01.. and 10.. (defer an opposite bit). Both kinds of
+// step run in a row, the first kind before the second, so each is taken in
+// one go here: the length of the common prefix of low and high - 1, then
+// the run of 1 bits of low over 0 bits of high - 1 below the top bit.
+
+void CLzariCodec::EncodeInterval(uint32_t cumAbove, uint32_t cumBelow, uint32_t total)
+{
+    const uint32_t range = m_nHigh - m_nLow;
+    uint32_t high = m_nLow + range * cumAbove / total;
+    uint32_t low = m_nLow + range * cumBelow / total;
+    uint32_t top = high - 1;  // the interval is [low, top]
+
+    const int same = LeadingZeros32(((low ^ top) << 15) | (1u << 14));  // 0..17
+    if (same > 0) {
+        const uint32_t bits = low >> (17 - same);
+        const uint32_t first = bits >> (same - 1);
+        PutBits(first, 1);
+        if (m_nShifts > 0) {
+            PutRepeated(!first, m_nShifts);
+            m_nShifts = 0;
+        }
+        if (same > 1)
+            PutBits(bits & ((1u << (same - 1)) - 1), same - 1);
+        low = (low << same) & (RANGE_TOP - 1);
+        top = ((top << same) | ((1u << same) - 1)) & (RANGE_TOP - 1);
+    }
+    const int straddle = LeadingZeros32(~((low & ~top) << 16));  // 0..16
+    if (straddle > 0) {
+        m_nShifts += straddle;
+        low = (low << straddle) & (RANGE_HALF - 1);
+        top = (((top << straddle) | ((1u << straddle) - 1)) & (RANGE_HALF - 1)) | RANGE_HALF;
+    }
+    m_nLow = low;
+    m_nHigh = top + 1;
+}
 
 void CLzariCodec::EncodeCharCode(int code)
 {
     const int sym = m_charToSym[code];
-    const uint32_t range = m_nHigh - m_nLow;
     const uint32_t total = m_nFreqTotal;
     // The cumulative count of a rank is the sum over the ranks after it.
     const uint32_t cumAbove = total - SumThrough(sym - 1);
-    const uint32_t cumSym = cumAbove - m_symFreq[sym];
-    m_nHigh = m_nLow + range * cumAbove / total;
-    m_nLow += range * cumSym / total;
-    for (;;) {
-        if (m_nHigh <= RANGE_HALF) {
-            WriteBitPlusPending(0);
-        } else if (m_nLow >= RANGE_HALF) {
-            WriteBitPlusPending(1);
-            m_nLow -= RANGE_HALF;
-            m_nHigh -= RANGE_HALF;
-        } else if (m_nLow >= RANGE_Q1 && m_nHigh <= RANGE_Q3) {
-            ++m_nShifts;
-            m_nLow -= RANGE_Q1;
-            m_nHigh -= RANGE_Q1;
-        } else {
-            break;
-        }
-        m_nLow += m_nLow;
-        m_nHigh += m_nHigh;
-    }
+    EncodeInterval(cumAbove, cumAbove - m_symFreq[sym], total);
     UpdateModel(sym);
 }
 
 void CLzariCodec::EncodePosition(int pos)
 {
-    const uint32_t range = m_nHigh - m_nLow;
-    m_nHigh = m_nLow + range * m_posCum[pos] / m_posCum[0];
-    m_nLow += range * m_posCum[pos + 1] / m_posCum[0];
-    for (;;) {
-        if (m_nHigh <= RANGE_HALF) {
-            WriteBitPlusPending(0);
-        } else if (m_nLow >= RANGE_HALF) {
-            WriteBitPlusPending(1);
-            m_nLow -= RANGE_HALF;
-            m_nHigh -= RANGE_HALF;
-        } else if (m_nLow >= RANGE_Q1 && m_nHigh <= RANGE_Q3) {
-            ++m_nShifts;
-            m_nLow -= RANGE_Q1;
-            m_nHigh -= RANGE_Q1;
-        } else {
-            break;
-        }
-        m_nLow += m_nLow;
-        m_nHigh += m_nHigh;
-    }
+    EncodeInterval(m_posCum[pos], m_posCum[pos + 1], m_posCum[0]);
 }
 
 void CLzariCodec::FinishEncoding()
 {
     ++m_nShifts;
-    if (m_nLow < RANGE_Q1)
-        WriteBitPlusPending(0);
-    else
-        WriteBitPlusPending(1);
+    const int bit = m_nLow < RANGE_Q1 ? 0 : 1;
+    PutBits(static_cast<uint32_t>(bit), 1);
+    PutRepeated(!bit, m_nShifts);
+    m_nShifts = 0;
     FlushBits();
 }
 
 void CLzariCodec::StartDecoding()
 {
-    for (int i = 0; i < 17; ++i)
-        m_nValue = 2 * m_nValue + static_cast<uint32_t>(ReadBit());
+    m_nValue = GetBits(17);
+}
+
+// The same steps as the encoder's, with the code value following low. On a
+// stream the encoder made the value stays inside [low, high), so it shares
+// the prefix that low and high - 1 share.
+inline void CLzariCodec::DecodeRenormalise()
+{
+    uint32_t low = m_nLow;
+    uint32_t top = m_nHigh - 1;
+    uint32_t value = m_nValue;
+    const int same = LeadingZeros32(((low ^ top) << 15) | (1u << 14));
+    if (same > 0) {
+        low = (low << same) & (RANGE_TOP - 1);
+        top = ((top << same) | ((1u << same) - 1)) & (RANGE_TOP - 1);
+        value = ((value << same) | GetBits(same)) & (RANGE_TOP - 1);
+    }
+    const int straddle = LeadingZeros32(~((low & ~top) << 16));
+    if (straddle > 0) {
+        low = (low << straddle) & (RANGE_HALF - 1);
+        top = (((top << straddle) | ((1u << straddle) - 1)) & (RANGE_HALF - 1)) | RANGE_HALF;
+        value = (((value << straddle) | GetBits(straddle)) & (RANGE_HALF - 1)) | (value & RANGE_HALF);
+    }
+    m_nLow = low;
+    m_nHigh = top + 1;
+    m_nValue = value;
 }
 
 int CLzariCodec::FindSymbol(uint32_t x, uint32_t* below) const
@@ -322,22 +419,7 @@ int CLzariCodec::DecodeCharCode()
     const uint32_t cumSym = cumAbove - m_symFreq[sym];
     m_nHigh = m_nLow + range * cumAbove / total;
     m_nLow += range * cumSym / total;
-    for (;;) {
-        if (m_nLow >= RANGE_HALF) {
-            m_nValue -= RANGE_HALF;
-            m_nLow -= RANGE_HALF;
-            m_nHigh -= RANGE_HALF;
-        } else if (m_nLow >= RANGE_Q1 && m_nHigh <= RANGE_Q3) {
-            m_nValue -= RANGE_Q1;
-            m_nLow -= RANGE_Q1;
-            m_nHigh -= RANGE_Q1;
-        } else if (m_nHigh > RANGE_HALF) {
-            break;
-        }
-        m_nLow += m_nLow;
-        m_nHigh += m_nHigh;
-        m_nValue = 2 * m_nValue + static_cast<uint32_t>(ReadBit());
-    }
+    DecodeRenormalise();
     const int code = m_symToChar[sym];
     UpdateModel(sym);
     return code;
@@ -350,22 +432,7 @@ int CLzariCodec::DecodePosition()
     const int pos = FindPosition(x);
     m_nHigh = m_nLow + range * m_posCum[pos] / m_posCum[0];
     m_nLow += range * m_posCum[pos + 1] / m_posCum[0];
-    for (;;) {
-        if (m_nLow >= RANGE_HALF) {
-            m_nValue -= RANGE_HALF;
-            m_nLow -= RANGE_HALF;
-            m_nHigh -= RANGE_HALF;
-        } else if (m_nLow >= RANGE_Q1 && m_nHigh <= RANGE_Q3) {
-            m_nValue -= RANGE_Q1;
-            m_nLow -= RANGE_Q1;
-            m_nHigh -= RANGE_Q1;
-        } else if (m_nHigh > RANGE_HALF) {
-            break;
-        }
-        m_nLow += m_nLow;
-        m_nHigh += m_nHigh;
-        m_nValue = 2 * m_nValue + static_cast<uint32_t>(ReadBit());
-    }
+    DecodeRenormalise();
     return pos;
 }
 
@@ -495,12 +562,10 @@ uint32_t CLzariCodec::Encode()
     int s = 0;
     int r = PREFIX_SIZE;
     std::memset(m_text, ' ', PREFIX_SIZE);
-    uint32_t nRead = 0;
     int len = 0;
     int c;
-    for (; len < MAX_MATCH && (c = std::getc(m_pIn)) != EOF; ++len)
+    for (; len < MAX_MATCH && (c = ReadByte()) >= 0; ++len)
         m_text[r + len] = static_cast<unsigned char>(c);
-    nRead += static_cast<uint32_t>(len);
     for (int i = 1; i <= MAX_MATCH; ++i)
         InsertString(r - i);
     InsertString(r);
@@ -517,8 +582,7 @@ uint32_t CLzariCodec::Encode()
         }
         const int last = m_nMatchLen;
         int i = 0;
-        for (; i < last && (c = std::getc(m_pIn)) != EOF; ++i) {
-            ++nRead;
+        for (; i < last && (c = ReadByte()) >= 0; ++i) {
             DeleteString(s);
             m_text[s] = static_cast<unsigned char>(c);
             if (s < MAX_MATCH - 1)
@@ -540,21 +604,21 @@ uint32_t CLzariCodec::Encode()
 
     // A read error, or a file that shrank or grew while it was read, leaves
     // a length field that does not describe the coded bytes.
-    if (std::ferror(m_pIn) || nRead != m_nTextSize)
+    if (m_bReadError || m_nInBytes != m_nTextSize)
         m_bReadError = true;
     return m_nCodeSize;
 }
 
 bool CLzariCodec::ReadLength()
 {
-    unsigned char field[4];
-    if (std::fread(field, 4, 1, m_pIn) < 1) {
-        if (std::ferror(m_pIn))
-            m_bReadError = true;
-        return false;
+    uint32_t value = 0;
+    for (int b = 0; b < 4; ++b) {
+        const int c = ReadByte();
+        if (c < 0)
+            return false;
+        value |= static_cast<uint32_t>(c) << (8 * b);
     }
-    m_nTextSize = static_cast<uint32_t>(field[0]) | static_cast<uint32_t>(field[1]) << 8 |
-                  static_cast<uint32_t>(field[2]) << 16 | static_cast<uint32_t>(field[3]) << 24;
+    m_nTextSize = value;
     return true;
 }
 
@@ -562,7 +626,8 @@ uint32_t CLzariCodec::Decode()
 {
     if (!ReadLength()) {
         // Every stream has its length field: fewer than 4 bytes is a cut stream.
-        m_bTruncated = true;
+        if (!m_bReadError)
+            m_bTruncated = true;
         return 0;
     }
     if (m_nTextSize == 0)
@@ -570,36 +635,57 @@ uint32_t CLzariCodec::Decode()
     StartDecoding();
     InitModels();
 
-    std::memset(m_text, ' ', PREFIX_SIZE);
-    int r = PREFIX_SIZE;
+    // The window starts as the ring does: 4036 blanks before the first byte,
+    // and before them the 60 ring bytes that are written last (zero here).
+    unsigned char* const window = m_window;
+    std::memset(window, 0, WINDOW_HISTORY - PREFIX_SIZE);
+    std::memset(window + WINDOW_HISTORY - PREFIX_SIZE, ' ', PREFIX_SIZE);
+    int pos = WINDOW_HISTORY;
+    int flushed = WINDOW_HISTORY;
     uint32_t count = 0;
-    // Once the stream has run out or the output has failed, what follows is
-    // not the packed file any more: stop instead of inventing bytes.
-    while (count < m_nTextSize && !m_bTruncated && !m_bReadError && !m_bWriteError) {
+    while (count < m_nTextSize) {
+        // Once the stream has run out or the output has failed, what follows
+        // is not the packed file any more: stop instead of inventing bytes.
+        if (OverrunEnd() || m_bWriteError)
+            break;
+        if (pos >= WINDOW_HISTORY + WINDOW_SPAN) {
+            const size_t n = static_cast<size_t>(pos - flushed);
+            if (std::fwrite(window + flushed, 1, n, m_pOut) != n)
+                m_bWriteError = true;
+            std::memmove(window, window + pos - WINDOW_HISTORY, WINDOW_HISTORY);
+            pos = flushed = WINDOW_HISTORY;
+            continue;
+        }
         const int c = DecodeCharCode();
         if (c < 256) {
-            if (std::putc(c, m_pOut) == EOF)
-                m_bWriteError = true;
-            m_text[r] = static_cast<unsigned char>(c);
-            r = (r + 1) & (RING_SIZE - 1);
+            window[pos++] = static_cast<unsigned char>(c);
             ++count;
         } else {
-            const int p = DecodePosition();
-            const int src = (r - p - 1) & (RING_SIZE - 1);
+            const int distance = DecodePosition() + 1;
             uint32_t n = static_cast<uint32_t>(c - (255 - MATCH_THRESHOLD));
             // A damaged stream may code a match that runs past the stated
             // length: cut it there.
             if (n > m_nTextSize - count)
                 n = m_nTextSize - count;
-            for (uint32_t k = 0; k < n; ++k) {
-                const unsigned char b = m_text[(src + static_cast<int>(k)) & (RING_SIZE - 1)];
-                if (std::putc(b, m_pOut) == EOF)
-                    m_bWriteError = true;
-                m_text[r] = b;
-                r = (r + 1) & (RING_SIZE - 1);
+            unsigned char* dst = window + pos;
+            const unsigned char* src = dst - distance;
+            if (distance >= 8) {
+                // Eight bytes at a time; every byte read is already final,
+                // and the few written past n are rewritten later.
+                for (uint32_t k = 0; k < n; k += 8)
+                    std::memcpy(dst + k, src + k, 8);
+            } else {
+                // A short distance repeats the bytes just produced.
+                for (uint32_t k = 0; k < n; ++k)
+                    dst[k] = src[k];
             }
+            pos += static_cast<int>(n);
             count += n;
         }
     }
+    const size_t n = static_cast<size_t>(pos - flushed);
+    if (n > 0 && std::fwrite(window + flushed, 1, n, m_pOut) != n)
+        m_bWriteError = true;
+    NoteBytesPastEnd();
     return count;
 }

@@ -73,11 +73,38 @@ public:
     FILE* m_pOut;
 
 protected:
-    // Bit writer and reader.
-    void WriteBit(int bit);
+    enum {
+        IN_BUF_SIZE = 8192,
+        OUT_BUF_SIZE = 8192,
+        // The decoder writes into a flat window: the 4096 bytes before the
+        // current one (for back-references), then up to WINDOW_SPAN new
+        // bytes before they go to the output in one block.
+        WINDOW_HISTORY = RING_SIZE,
+        WINDOW_SPAN = 16384,
+        WINDOW_SLACK = 64 + 8
+    };
+
+    // Bit writer and reader, most significant bit first.
+    void WriteBit(int bit) { PutBits(static_cast<uint32_t>(bit & 1), 1); }
+    // Completes a part byte with zero bits and hands every byte to the output.
     void FlushBits();
-    int ReadBit();
-    void WriteBitPlusPending(int bit);
+    void PutBits(uint32_t bits, int count);  // count 1..32
+    void PutRepeated(int bit, int count);
+    void FlushOutput();
+    uint32_t GetBits(int count);             // count 1..32
+    void RefillBits();
+
+    // Buffered byte input.
+    void FillInput();
+    int ReadByte()
+    {
+        if (m_pInNext == m_pInEnd) {
+            FillInput();
+            if (m_pInNext == m_pInEnd)
+                return -1;
+        }
+        return *m_pInNext++;
+    }
 
     // Models.
     void InitModels();
@@ -89,10 +116,12 @@ protected:
     // Arithmetic coder.
     void EncodeCharCode(int code);
     void EncodePosition(int pos);
+    void EncodeInterval(uint32_t cumAbove, uint32_t cumBelow, uint32_t total);
     void FinishEncoding();
     void StartDecoding();
     int DecodeCharCode();
     int DecodePosition();
+    void DecodeRenormalise();
     // The rank whose interval holds x; *below gets the frequency sum of the
     // ranks before it.
     int FindSymbol(uint32_t x, uint32_t* below) const;
@@ -108,10 +137,18 @@ protected:
 
     // Reads the length field; false when the input holds fewer than 4 bytes.
     bool ReadLength();
+    // Decode: bits taken from the code part so far, and whether that reaches
+    // more than two bytes past its end.
+    uint64_t BitsConsumed() const { return m_nBitsFed - static_cast<uint64_t>(m_nBitCount); }
+    bool OverrunEnd() const { return m_bInEof && BitsConsumed() > m_nBitLimit; }
+    void NoteBytesPastEnd();
 
     uint32_t m_nTextSize;
     uint32_t m_nCodeSize;
-    unsigned char m_text[RING_SIZE + MAX_MATCH - 1];
+    // Encoder ring: 4096 bytes, then ring bytes 0..58 again so string
+    // comparisons run past the end without wrapping, then slack for
+    // word-wide comparisons.
+    unsigned char m_text[RING_SIZE + MAX_MATCH - 1 + 8];
     int m_nMatchPos;
     int m_nMatchLen;
     int m_left[RING_SIZE + 1];
@@ -132,9 +169,23 @@ protected:
     uint32_t m_posCum[RING_SIZE + 1];
     // Position of every value of the fixed position model (shared table).
     const uint16_t* m_pPosOfValue;
-    int m_nBitBuffer;
-    uint32_t m_nBitMask;
-    bool m_bBitsStarted;
+
+    // Bits: the writer keeps its pending bits in the low m_nBitCount bits of
+    // m_nBitBuf; the reader keeps its unread bits at the top.
+    uint64_t m_nBitBuf;
+    int m_nBitCount;
+    uint64_t m_nBitsFed;   // reader: bits moved into m_nBitBuf so far
+    uint64_t m_nBitLimit;  // reader: consumed bits allowed once the input ended
+
+    // Byte buffers.
+    unsigned char m_inBuf[IN_BUF_SIZE];
+    const unsigned char* m_pInNext;
+    const unsigned char* m_pInEnd;
+    uint64_t m_nInBytes;
+    bool m_bInEof;
+    unsigned char m_outBuf[OUT_BUF_SIZE];
+    int m_nOutUsed;
+    unsigned char m_window[WINDOW_HISTORY + WINDOW_SPAN + WINDOW_SLACK];
 
     // Failure report (not part of the stream state).
     uint32_t m_nBytesPastEnd;
