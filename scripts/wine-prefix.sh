@@ -23,6 +23,9 @@ font=$(fc-match -f '%{file}' 'WenQuanYi Zen Hei' 2>/dev/null || true)
 printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n"SimSun"="WenQuanYi Zen Hei"\r\n"NSimSun"="WenQuanYi Zen Hei"\r\n' > "$reg"
 # The Chinese name of SimSun, written in the registry file's own code page (936).
 printf '"\xcb\xce\xcc\xe5"="WenQuanYi Zen Hei"\r\n"MS Shell Dlg"="WenQuanYi Zen Hei"\r\n' >> "$reg"
+# Xvfb has no window manager: let Wine draw captions and frames itself, so
+# screenshots show windows as a user sees them.
+printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Managed"="N"\r\n' >> "$reg"
 wine regedit /S "$(winepath -w "$reg")" >/dev/null 2>&1
 wineserver -w
 rm -f "$reg"
