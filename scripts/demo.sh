@@ -19,6 +19,9 @@ rm -rf "$demo"
 mkdir -p "$demo/payload"
 cp -r examples/payload/. "$demo/payload/"
 cp "$client" "$demo/payload/Rendo.exe"
+# A few megabytes of message history, so the progress bar has time to move.
+mkdir -p "$demo/payload/data"
+seq -f "%08g Orvex message history: the quick brown fox jumps over the lazy dog" 1 60000 > "$demo/payload/data/history.dat"
 
 echo "== packing the sample payload behind the installer stub"
 "$sfxpack" build --stub "$stub" --from "$demo/payload" -o "$setup"
@@ -29,8 +32,6 @@ echo
 echo "== every entry decodes to the file it was packed from"
 "$sfxpack" verify "$setup" --against "$demo/payload"
 
-if [ -x scripts/demo-run.sh ]; then
-  echo
-  echo "== running the installer under Wine"
-  scripts/demo-run.sh "$setup"
-fi
+echo
+echo "== running the installer under Wine"
+scripts/demo-run.sh "$setup"

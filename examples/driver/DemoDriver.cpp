@@ -1,0 +1,156 @@
+// Drives a running installer the way a person would, for the demo: answers
+// the keep-data question (keep), looks at the folder picker and cancels it,
+// presses the start button and waits for the countdown and the end. At
+// each step it saves a picture of the window as DIR\NAME.bmp.
+//
+// It runs as its own process beside the installer and never waits on the
+// installer's message loop: clicks are posted, texts are read with
+// GetWindowText (which, across processes, reads the stored text without a
+// message) and pictures are copied from the screen.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "res/resource.h"
+
+namespace {
+
+const char kMainCaption[] = "Orvex通讯管理系统安装提示";
+const char kKeepCaption[] = "版本更新特别提示";
+const char kPickerCaption[] = "Select Extraction Directory";
+const char kCopying[] = "正在拷贝 ";
+
+std::string g_outDir;
+
+bool SaveWindowPicture(HWND hwnd, const char* name)
+{
+    RECT r;
+    if (!GetWindowRect(hwnd, &r))
+        return false;
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    SelectObject(mem, old);
+
+    BITMAPINFOHEADER bi = {};
+    bi.biSize = sizeof bi;
+    bi.biWidth = w;
+    bi.biHeight = h;
+    bi.biPlanes = 1;
+    bi.biBitCount = 24;
+    const DWORD stride = ((w * 3 + 3) / 4) * 4;
+    std::string pixels(stride * h, '\0');
+    GetDIBits(mem, bmp, 0, h, &pixels[0], reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+
+    BITMAPFILEHEADER bf = {};
+    bf.bfType = 0x4D42;
+    bf.bfOffBits = sizeof bf + sizeof bi;
+    bf.bfSize = bf.bfOffBits + static_cast<DWORD>(pixels.size());
+    const std::string path = g_outDir + "\\" + name + ".bmp";
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    std::fwrite(&bf, sizeof bf, 1, f);
+    std::fwrite(&bi, sizeof bi, 1, f);
+    std::fwrite(pixels.data(), 1, pixels.size(), f);
+    std::fclose(f);
+    std::printf("picture: %s\n", name);
+    std::fflush(stdout);
+    return true;
+}
+
+template <typename Condition>
+bool WaitFor(Condition condition, int timeoutMs)
+{
+    for (int waited = 0; waited < timeoutMs; waited += 50) {
+        if (condition())
+            return true;
+        Sleep(50);
+    }
+    return condition();
+}
+
+std::string Text(HWND hwnd)
+{
+    char buffer[1024] = "";
+    GetWindowTextA(hwnd, buffer, sizeof buffer);
+    return buffer;
+}
+
+void Click(HWND dialog, int id) { PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id))); }
+
+int Fail(const char* what)
+{
+    std::printf("demo driver: %s\n", what);
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2)
+        return Fail("usage: DemoDriver OUTDIR");
+    g_outDir = argv[1];
+
+    HWND keep = nullptr, main = nullptr;
+    if (!WaitFor([&] {
+            keep = FindWindowA(nullptr, kKeepCaption);
+            main = FindWindowA(nullptr, kMainCaption);
+            return (keep && IsWindowVisible(keep)) || (main && IsWindowVisible(main));
+        }, 60000))
+        return Fail("no installer window appeared");
+
+    if (keep && IsWindowVisible(keep)) {
+        Sleep(300);  // let it paint
+        SaveWindowPicture(keep, "keep-data");
+        std::printf("question: keep the user data\n");
+        Click(keep, IDOK);
+        if (!WaitFor([&] { return (main = FindWindowA(nullptr, kMainCaption)) != nullptr && IsWindowVisible(main); }, 30000))
+            return Fail("the main dialog did not appear");
+    }
+    Sleep(300);
+    SaveWindowPicture(main, "ready");
+    std::printf("folder: %s\n", Text(GetDlgItem(main, IDC_DEST_PATH)).c_str());
+
+    if (IsWindowEnabled(GetDlgItem(main, IDC_BROWSE))) {
+        Click(main, IDC_BROWSE);
+        HWND picker = nullptr;
+        if (WaitFor([&] { return (picker = FindWindowA(nullptr, kPickerCaption)) != nullptr && IsWindowVisible(picker); }, 15000)) {
+            Sleep(500);
+            SaveWindowPicture(picker, "folder-picker");
+            PostMessageA(picker, WM_COMMAND, IDCANCEL, 0);
+            WaitFor([&] { return FindWindowA(nullptr, kPickerCaption) == nullptr; }, 10000);
+        } else {
+            std::printf("demo driver: the folder picker did not open\n");
+        }
+    } else {
+        std::printf("browse button disabled: installing over the earlier installation\n");
+    }
+
+    Click(main, IDC_START);
+    HWND status = GetDlgItem(main, IDC_STATUS);
+    if (WaitFor([&] { return Text(status).rfind(kCopying, 0) == 0; }, 30000)) {
+        SaveWindowPicture(main, "extracting");
+        std::printf("extracting: %s\n", Text(status).c_str());
+    }
+    HWND countdown = GetDlgItem(main, IDC_COUNTDOWN);
+    if (!WaitFor([&] { return !Text(countdown).empty() || !IsWindow(main); }, 600000))
+        return Fail("the installation did not finish");
+    if (!IsWindow(main))
+        return Fail("the dialog closed before the countdown");
+    SaveWindowPicture(main, "counting-down");
+    std::printf("status: %s\n", Text(status).c_str());
+    if (!WaitFor([&] { return !IsWindow(main); }, 20000))
+        return Fail("the dialog did not close after the countdown");
+    std::printf("the installer closed after starting the client\n");
+    return 0;
+}
