@@ -28,15 +28,16 @@ key='HKLM\Software\Microsoft\Windows\CurrentVersion\QXClient'
 drive_c=$WINEPREFIX/drive_c
 
 run_installer() {  # NAME
-  local out=$demo/$1
+  local out=$demo/$1 driver_failed=0
   mkdir -p "$out"
   wine "$setup" &
   local installer=$!
-  wine "$driver" "$(winepath -w "$out")" | iconv -f GBK -t UTF-8 | tee "$out/driver.log" | sed 's/^/  /'
-  wait "$installer" || true
+  wine "$driver" "$(winepath -w "$out")" | iconv -f GBK -t UTF-8 | tee "$out/driver.log" | sed 's/^/  /' || driver_failed=1
+  wait "$installer" || echo "  (the installer ended with status $?)"
   for bmp in "$out"/*.bmp; do
     [ -f "$bmp" ] && convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
   done
+  [ "$driver_failed" = 0 ] || { echo "demo: the $1 installation did not go through" >&2; exit 1; }
 }
 
 echo "-- first installation (no earlier client registered)"

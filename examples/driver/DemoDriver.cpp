@@ -85,6 +85,16 @@ std::string Text(HWND hwnd)
     return buffer;
 }
 
+// An edit box keeps its text to itself: ask it, but never wait long on a
+// busy installer.
+std::string EditText(HWND hwnd)
+{
+    char buffer[1024] = "";
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 2000, &result);
+    return buffer;
+}
+
 void Click(HWND dialog, int id) { PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id))); }
 
 int Fail(const char* what)
@@ -119,7 +129,7 @@ int main(int argc, char** argv)
     }
     Sleep(300);
     SaveWindowPicture(main, "ready");
-    std::printf("folder: %s\n", Text(GetDlgItem(main, IDC_DEST_PATH)).c_str());
+    std::printf("folder: %s\n", EditText(GetDlgItem(main, IDC_DEST_PATH)).c_str());
 
     if (IsWindowEnabled(GetDlgItem(main, IDC_BROWSE))) {
         Click(main, IDC_BROWSE);
@@ -128,7 +138,9 @@ int main(int argc, char** argv)
             Sleep(500);
             SaveWindowPicture(picker, "folder-picker");
             PostMessageA(picker, WM_COMMAND, IDCANCEL, 0);
-            WaitFor([&] { return FindWindowA(nullptr, kPickerCaption) == nullptr; }, 10000);
+            // The picker is modal: the main dialog takes clicks again once it is enabled.
+            WaitFor([&] { return FindWindowA(nullptr, kPickerCaption) == nullptr && IsWindowEnabled(main); }, 10000);
+            Sleep(200);
         } else {
             std::printf("demo driver: the folder picker did not open\n");
         }
@@ -136,6 +148,7 @@ int main(int argc, char** argv)
         std::printf("browse button disabled: installing over the earlier installation\n");
     }
 
+    std::fflush(stdout);
     Click(main, IDC_START);
     HWND status = GetDlgItem(main, IDC_STATUS);
     if (WaitFor([&] { return Text(status).rfind(kCopying, 0) == 0; }, 30000)) {
