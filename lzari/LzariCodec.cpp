@@ -151,6 +151,11 @@ inline void CLzariCodec::PutBits(uint32_t bits, int count)
     }
 }
 
+void CLzariCodec::WriteBit(int bit)
+{
+    PutBits(static_cast<uint32_t>(bit & 1), 1);
+}
+
 void CLzariCodec::PutRepeated(int bit, int count)
 {
     while (count > 0) {
@@ -446,43 +451,83 @@ void CLzariCodec::InitTrees()
         m_parent[i] = TREE_NIL;
 }
 
+namespace {
+
+// Eight ring bytes as one number, the first byte most significant, so that
+// numbers compare as the byte strings do.
+inline uint64_t LoadBigEndian64(const unsigned char* p)
+{
+    uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    v = __builtin_bswap64(v);
+#endif
+    return v;
+}
+
+}  // namespace
+
+// Bytes 9 to 59 of the strings at r and p, when bytes 1 to 8 agree: how many
+// of the first 60 bytes agree, and the sign of the first difference in *cmp
+// (0 when all agree). The ring's repeated tail and slack keep the loads
+// inside m_text; bytes past the 60th never count.
+int CLzariCodec::CompareTail(int r, int p, int* cmp) const
+{
+    for (int i = 9; i < MAX_MATCH; i += 8) {
+        const uint64_t a = LoadBigEndian64(m_text + r + i);
+        const uint64_t b = LoadBigEndian64(m_text + p + i);
+        if (a != b) {
+            const int k = i + (__builtin_clzll(a ^ b) >> 3);
+            if (k >= MAX_MATCH)
+                break;
+            *cmp = a > b ? 1 : -1;
+            return k;
+        }
+    }
+    *cmp = 0;
+    return MAX_MATCH;
+}
+
 void CLzariCodec::InsertString(int r)
 {
-    int cmp = 1;
     int p = RING_SIZE + 1 + m_text[r];
     m_left[r] = m_right[r] = TREE_NIL;
     m_nMatchLen = 0;
+    // Every string in a tree shares its first byte, and bytes 1 to 8 decide
+    // most comparisons at once. A string that agrees with r in fewer than
+    // three bytes only steers the walk.
+    const uint64_t head = LoadBigEndian64(m_text + r + 1);
+    bool right = true;  // the first step leaves the root to the right
     for (;;) {
-        if (cmp >= 0) {
-            if (m_right[p] != TREE_NIL) {
-                p = m_right[p];
-            } else {
-                m_right[p] = r;
-                m_parent[r] = p;
-                return;
-            }
-        } else {
-            if (m_left[p] != TREE_NIL) {
-                p = m_left[p];
-            } else {
-                m_left[p] = r;
-                m_parent[r] = p;
-                return;
-            }
+        int* const link = right ? &m_right[p] : &m_left[p];
+        if (*link == TREE_NIL) {
+            *link = r;
+            m_parent[r] = p;
+            return;
         }
-        int i = 1;
-        while (i < MAX_MATCH && (cmp = m_text[r + i] - m_text[p + i]) == 0)
-            ++i;
+        p = *link;
+        const uint64_t other = LoadBigEndian64(m_text + p + 1);
+        const uint64_t diff = head ^ other;
+        if (diff >= (static_cast<uint64_t>(1) << 48)) {
+            right = head > other;
+            continue;
+        }
+        int i, cmp;
+        if (diff != 0) {
+            i = 1 + (__builtin_clzll(diff) >> 3);
+            cmp = head > other ? 1 : -1;
+        } else {
+            i = CompareTail(r, p, &cmp);
+        }
+        right = cmp >= 0;
         const int dist = (r - p) & (RING_SIZE - 1);
-        if (i > MATCH_THRESHOLD) {
-            if (i > m_nMatchLen) {
-                m_nMatchPos = dist;
-                m_nMatchLen = i;
-                if (i >= MAX_MATCH)
-                    break;
-            } else if (i == m_nMatchLen && dist < m_nMatchPos) {
-                m_nMatchPos = dist;
-            }
+        if (i > m_nMatchLen) {
+            m_nMatchPos = dist;
+            m_nMatchLen = i;
+            if (i >= MAX_MATCH)
+                break;
+        } else if (i == m_nMatchLen && dist < m_nMatchPos) {
+            m_nMatchPos = dist;
         }
     }
     // A full-length match: r takes p's place and p leaves its tree.

@@ -85,7 +85,7 @@ protected:
     };
 
     // Bit writer and reader, most significant bit first.
-    void WriteBit(int bit) { PutBits(static_cast<uint32_t>(bit & 1), 1); }
+    void WriteBit(int bit);
     // Completes a part byte with zero bits and hands every byte to the output.
     void FlushBits();
     void PutBits(uint32_t bits, int count);  // count 1..32
@@ -132,6 +132,7 @@ protected:
 
     // Match trees.
     void InitTrees();
+    int CompareTail(int r, int p, int* cmp) const;
     void InsertString(int r);
     void DeleteString(int p);
 
