@@ -1,7 +1,9 @@
 // build: a copy of the stub with the archive of a folder appended.
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "BuildPlan.h"
 #include "Commands.h"
@@ -152,12 +154,14 @@ int RunBuild(const std::vector<std::string>& argv)
         Warning(w.file + ": " + w.message);
 
     OutputFile out(outPath);
+    errno = 0;
     if (!out.Open()) {
-        Error(Printable(outPath) + ": cannot create");
+        Error(Printable(outPath) + ": cannot create: " + std::strerror(errno ? errno : EIO));
         return EXIT_DATA;
     }
+    errno = 0;
     if (!out.Write(stub.data(), stub.size())) {
-        Error(Printable(outPath) + ": cannot write (disk full?)");
+        Error(Printable(outPath) + ": cannot write: " + std::strerror(errno ? errno : EIO));
         return EXIT_DATA;
     }
 
@@ -179,8 +183,9 @@ int RunBuild(const std::vector<std::string>& argv)
     progress.Clear();
     const int64_t payloadEnd = out.Position();
     const std::string directory = SfxEncodeRecords(records);
+    errno = 0;
     if (!out.Write(directory.data(), directory.size())) {
-        Error(Printable(outPath) + ": cannot write (disk full?)");
+        Error(Printable(outPath) + ": cannot write: " + std::strerror(errno ? errno : EIO));
         return EXIT_DATA;
     }
     if (!out.Commit(&error)) {

@@ -6,84 +6,18 @@
 #include <string>
 #include <vector>
 
-#include "Commands.h"
-#include "HostText.h"
-#include "Tool.h"
+#include "SfxpackFixture.h"
 #include "archive/SfxArchive.h"
 #include "support/ArchiveFixtures.h"
 #include "support/DamagedCorpus.h"
-#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 using namespace sfxpack;
+using namespace sfxpack_test;
 
 namespace {
 
-// UTF-8 spellings of the GBK test names: "誠" (D5 5C) and "錦" (E5 5C).
-const char kSincere[] = "\xE8\xAA\xA0";
-const char kBrocade[] = "\xE9\x8C\xA6";
-
-// The host form of a scratch folder's ANSI path.
-bool AnsiToHostForTest(const CString& ansi, fs::path* host)
-{
-    *host = HostPathBelow(fs::path(), ansi.str());
-    return !host->empty();
-}
-
-std::string FakeStub()
-{
-    std::string stub(0x200, '\0');
-    stub[0] = 'M';
-    stub[1] = 'Z';
-    stub[0x3C] = char(0x80);
-    stub.replace(0x80, 4, std::string("PE\0\0", 4));
-    return stub;
-}
-
-class SfxpackTest : public ::testing::Test {
-protected:
-    SfxpackTest()
-    {
-        m_root = TempDirFolder();
-        fs::create_directories(m_root / "src");
-        Write(m_root / "stub.exe", FakeStub());
-    }
-    ~SfxpackTest() override = default;
-
-    fs::path TempDirFolder()
-    {
-        fs::path root;
-        EXPECT_TRUE(AnsiToHostForTest(m_scratch.Path(), &root));
-        return root;
-    }
-
-    static void Write(const fs::path& path, const std::string& bytes)
-    {
-        fs::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    }
-    static std::string Read(const fs::path& path)
-    {
-        std::string bytes;
-        EXPECT_TRUE(ReadWholeFile(path, &bytes)) << path;
-        return bytes;
-    }
-    std::string U8(const fs::path& p) const { return p.u8string(); }
-    fs::path Src(const std::string& utf8) const { return m_root / "src" / fs::u8path(utf8); }
-
-    int Build(const fs::path& out) { return RunBuild({"--stub", U8(m_root / "stub.exe"), "--from", U8(m_root / "src"), "-o", U8(out)}); }
-
-    // Nothing named like the output, finished or temporary, exists.
-    void ExpectNoOutput(const fs::path& out)
-    {
-        EXPECT_FALSE(fs::exists(out));
-        for (const auto& e : fs::directory_iterator(out.parent_path()))
-            EXPECT_EQ(e.path().filename().u8string().find(out.filename().u8string()), std::string::npos) << e.path();
-    }
-
-    TempDir m_scratch;
-    fs::path m_root;
-};
+using SfxpackTest = SfxpackFixture;
 
 TEST_F(SfxpackTest, BuildStoresGbkNamesInAFixedOrderAndExtractsThemBack)
 {
@@ -93,7 +27,7 @@ TEST_F(SfxpackTest, BuildStoresGbkNamesInAFixedOrderAndExtractsThemBack)
     Write(Src(std::string(kSincere) + ".ini"), random.Text(500));
     Write(Src("empty"), "");
     const fs::path out = m_root / "setup.exe";
-    ASSERT_EQ(Build(out), EXIT_OK);
+    ASSERT_EQ(Build(out).code, EXIT_OK);
 
     const std::string image = Read(out);
     EXPECT_EQ(image.substr(0, 0x200), FakeStub());
@@ -112,7 +46,7 @@ TEST_F(SfxpackTest, BuildStoresGbkNamesInAFixedOrderAndExtractsThemBack)
 
     // A second build gives the same bytes.
     const fs::path again = m_root / "again.exe";
-    ASSERT_EQ(Build(again), EXIT_OK);
+    ASSERT_EQ(Build(again).code, EXIT_OK);
     EXPECT_EQ(Read(again), image);
 
     EXPECT_EQ(RunList({U8(out)}), EXIT_OK);
@@ -129,7 +63,7 @@ TEST_F(SfxpackTest, ExtractKeepDataLeavesProtectedFiles)
     Write(Src("user/keep05.pst"), "new");
     Write(Src("app.txt"), "app");
     const fs::path out = m_root / "setup.exe";
-    ASSERT_EQ(Build(out), EXIT_OK);
+    ASSERT_EQ(Build(out).code, EXIT_OK);
     const fs::path dest = m_root / "dest";
     Write(dest / "user" / "keep05.pst", "precious");
     ASSERT_EQ(RunExtract({U8(out), U8(dest), "--keep-data"}), EXIT_OK);
@@ -141,22 +75,22 @@ TEST_F(SfxpackTest, RefusalsNameTheFileAndLeaveNoOutput)
 {
     const fs::path out = m_root / "setup.exe";
     // An empty folder.
-    EXPECT_EQ(Build(out), EXIT_DATA);
+    EXPECT_EQ(Build(out).code, EXIT_DATA);
     ExpectNoOutput(out);
 
     // A stored name equal to another entry's installed name.
     Write(Src("a.txt"), "1");
     Write(Src("A.TXT.zup"), "2");
-    EXPECT_EQ(Build(out), EXIT_DATA);
+    EXPECT_EQ(Build(out).code, EXIT_DATA);
     ExpectNoOutput(out);
     fs::remove(Src("A.TXT.zup"));
 
     // A stub that is not an executable.
     Write(m_root / "stub.exe", "not a program");
-    EXPECT_EQ(Build(out), EXIT_DATA);
+    EXPECT_EQ(Build(out).code, EXIT_DATA);
     ExpectNoOutput(out);
     Write(m_root / "stub.exe", FakeStub());
-    EXPECT_EQ(Build(out), EXIT_OK);
+    EXPECT_EQ(Build(out).code, EXIT_OK);
 }
 
 TEST_F(SfxpackTest, MoreThan256FilesAreRefused)
@@ -164,10 +98,10 @@ TEST_F(SfxpackTest, MoreThan256FilesAreRefused)
     for (int i = 0; i < 257; ++i)
         Write(Src("f" + std::to_string(i)), "");
     const fs::path out = m_root / "setup.exe";
-    EXPECT_EQ(Build(out), EXIT_DATA);
+    EXPECT_EQ(Build(out).code, EXIT_DATA);
     ExpectNoOutput(out);
     fs::remove(Src("f0"));
-    EXPECT_EQ(Build(out), EXIT_OK);
+    EXPECT_EQ(Build(out).code, EXIT_OK);
 }
 
 #ifndef _WIN32
@@ -176,13 +110,13 @@ TEST_F(SfxpackTest, HostOnlyNamesAreRefused)
     const fs::path out = m_root / "setup.exe";
     // U+1F600 has no GBK form.
     Write(Src("smile-\xF0\x9F\x98\x80.txt"), "x");
-    EXPECT_EQ(Build(out), EXIT_DATA);
+    EXPECT_EQ(Build(out).code, EXIT_DATA);
     ExpectNoOutput(out);
     fs::remove(Src("smile-\xF0\x9F\x98\x80.txt"));
     // Names that only letter case tells apart are one file on Windows.
     Write(Src("Readme.txt"), "1");
     Write(Src("README.txt"), "2");
-    EXPECT_EQ(Build(out), EXIT_DATA);
+    EXPECT_EQ(Build(out).code, EXIT_DATA);
     ExpectNoOutput(out);
     fs::remove(Src("README.txt"));
 
@@ -190,7 +124,7 @@ TEST_F(SfxpackTest, HostOnlyNamesAreRefused)
     // 1000 bytes.
     // A device name.
     Write(Src("sub/con.txt"), "x");
-    EXPECT_EQ(Build(out), EXIT_DATA);
+    EXPECT_EQ(Build(out).code, EXIT_DATA);
     ExpectNoOutput(out);
     fs::remove_all(Src("sub"));
 
@@ -199,7 +133,7 @@ TEST_F(SfxpackTest, HostOnlyNamesAreRefused)
     for (int i = 0; i < 5; ++i)
         deep += std::string(199, char('a' + i)) + "/";
     Write(Src(deep + "f"), "deep");
-    EXPECT_EQ(Build(out), EXIT_DATA);
+    EXPECT_EQ(Build(out).code, EXIT_DATA);
     ExpectNoOutput(out);
     fs::remove_all(Src(std::string(199, 'a')));
 

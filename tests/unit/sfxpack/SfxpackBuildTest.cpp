@@ -1,0 +1,369 @@
+// sfxpack build: the same bytes for any thread count and on both hosts,
+// every refusal and warning naming its file, and nothing left behind on
+// any failure.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "SfxpackFixture.h"
+#include "SfxpackTestData.h"
+#include "archive/SfxArchive.h"
+#include "support/ArchiveFixtures.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/mount.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+using namespace sfxpack;
+using namespace sfxpack_test;
+
+namespace {
+
+class SfxpackBuildTest : public SfxpackFixture {
+protected:
+    // The entries of a built installer, by the installer's own reader.
+    std::vector<SfxEntry> ReadEntries(const fs::path& setup)
+    {
+        CString ansi;
+        EXPECT_TRUE(AnsiFromHost(setup, &ansi));
+        CSfxArchive archive;
+        EXPECT_EQ(archive.ReadDirectory(ansi), SFX_OK);
+        std::vector<SfxEntry> entries;
+        for (int i = 0; i < archive.GetEntryCount(); ++i)
+            entries.push_back(archive.GetEntry(i));
+        return entries;
+    }
+};
+
+// Files of many sizes and kinds, some large enough that the threads
+// finish out of order.
+void MakeMixedFolder(const fs::path& src)
+{
+    TestRandom random(21);
+    for (int i = 0; i < 18; ++i) {
+        const std::string name = "part" + std::to_string(i % 4) + "/file" + std::to_string(i) + (i % 3 ? ".txt" : ".bin");
+        const size_t size = (i % 5 == 0) ? 0 : (random.Next() % 9000) * (i % 4 + 1);
+        SfxpackFixture::Write(src / fs::u8path(name), i % 3 ? random.Text(size) : random.Bytes(size));
+    }
+    SfxpackFixture::Write(src / "large.log", random.Text(400 * 1024));
+    SfxpackFixture::Write(src / fs::u8path(std::string("bin/") + kSincere + ".dll"), random.Bytes(120 * 1024));
+}
+
+TEST_F(SfxpackBuildTest, OutputIsTheSameForAnyThreadCountAndRun)
+{
+    MakeMixedFolder(m_root / "src");
+    const Outcome one = Build(m_root / "j1.exe", {"-j", "1"});
+    ASSERT_EQ(one.code, EXIT_OK) << one.err;
+    // Off a terminal only the summary is printed.
+    EXPECT_EQ(one.err, "");
+    EXPECT_EQ(LinesWith(one.out, "").size(), 1u) << one.out;
+    EXPECT_NE(one.out.find("20 entries"), std::string::npos) << one.out;
+
+    const std::string image = Read(m_root / "j1.exe");
+    for (const char* threads : {"2", "2", "7"}) {
+        SCOPED_TRACE(threads);
+        const Outcome o = Build(m_root / "jn.exe", {"-j", threads, "--quiet"});
+        ASSERT_EQ(o.code, EXIT_OK) << o.err;
+        EXPECT_TRUE(Read(m_root / "jn.exe") == image);
+    }
+
+    // Each payload is the one-file encoder's stream of its source, and the
+    // payloads follow the stub and each other without a gap.
+    uint32_t expectedOffset = static_cast<uint32_t>(FakeStub().size());
+    for (const SfxEntry& entry : ReadEntries(m_root / "j1.exe")) {
+        const std::string stored = entry.GetName().str();
+        SCOPED_TRACE(Utf8FromGbk(stored));
+        EXPECT_EQ(static_cast<uint32_t>(entry.m_nOffset), expectedOffset);
+        const std::string source = Read(HostPathBelow(m_root / "src", stored.substr(0, stored.size() - 4)));
+        EXPECT_TRUE(image.substr(static_cast<size_t>(entry.m_nOffset), static_cast<size_t>(entry.m_nPackedSize)) ==
+                    PackBytes(source));
+        expectedOffset += static_cast<uint32_t>(entry.m_nPackedSize);
+    }
+}
+
+// A folder of GBK names, among them characters whose GBK form differs
+// between careless converters: a second byte of 0x5C, the em dash, the
+// middle dot, full-width and Greek letters, the euro sign.
+void MakeGbkFolder(const fs::path& src)
+{
+    TestRandom random(936);
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"readme.txt", random.Text(700)},
+        {std::string("bin/") + kSincere + "/" + kBrocade + ".dll", random.Bytes(5000)},
+        {u8"通讯/设置.ini", random.Text(1500)},
+        {u8"数据/空.dat", ""},
+        {u8"文档/说明—第一版·Ａα.txt", random.Text(2000)},
+        {u8"价格€.txt", random.Text(300)},
+        {u8"a/b/c/深层.bin", random.Bytes(1000) + std::string(3000, 'z')},
+    };
+    for (const auto& file : files)
+        SfxpackFixture::Write(src / fs::u8path(file.first), file.second);
+}
+
+TEST_F(SfxpackBuildTest, GbkFolderGivesTheCheckedInArchiveOnEveryHost)
+{
+    MakeGbkFolder(m_root / "src");
+    const fs::path out = m_root / "gbk.exe";
+    const Outcome o = Build(out, {"-j", "2"});
+    ASSERT_EQ(o.code, EXIT_OK) << o.err;
+    const std::string built = Read(out);
+
+    // The name with the converter-sensitive characters, in GBK bytes.
+    bool found = false;
+    for (const SfxEntry& entry : ReadEntries(out))
+        found |= entry.GetName().str() ==
+                 "\xCE\xC4\xB5\xB5\\\xCB\xB5\xC3\xF7\xA1\xAA\xB5\xDA\xD2\xBB\xB0\xE6\xA1\xA4\xA3\xC1\xA6\xC1.txt.zup";
+    EXPECT_TRUE(found);
+
+    // Both the Linux and the Windows build of this test compare with the
+    // same file; SFXPACK_WRITE_GOLDEN=1 rewrites it when the layout or the
+    // codec changes on purpose.
+    const fs::path golden = fs::u8path(SFXPACK_TEST_DATA_DIR) / "gbk_folder.exe";
+    if (const char* write = std::getenv("SFXPACK_WRITE_GOLDEN"); write && std::string(write) == "1")
+        Write(golden, built);
+    const std::string expected = Read(golden);
+    ASSERT_FALSE(expected.empty());
+    size_t firstDifference = 0;
+    while (firstDifference < built.size() && firstDifference < expected.size() &&
+           built[firstDifference] == expected[firstDifference])
+        ++firstDifference;
+    EXPECT_EQ(firstDifference, std::max(built.size(), expected.size()))
+        << "built " << built.size() << " bytes, expected " << expected.size() << "; first difference at byte "
+        << firstDifference;
+}
+
+#ifdef _WIN32
+// Held open without sharing, as an antivirus or an editor holds a file.
+class LockedFile {
+public:
+    explicit LockedFile(const fs::path& path)
+        : m_handle(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))
+    {
+    }
+    ~LockedFile()
+    {
+        if (m_handle != INVALID_HANDLE_VALUE)
+            CloseHandle(m_handle);
+    }
+    bool Held() const { return m_handle != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE m_handle;
+};
+#endif
+
+TEST_F(SfxpackBuildTest, EveryRefusalIsReportedAtOnceNamingItsFile)
+{
+    struct Case {
+        fs::path file;
+        const char* message;
+    };
+    std::vector<Case> cases;
+    const auto add = [&](const std::string& utf8, const std::string& content, const char* message) {
+        Write(Src(utf8), content);
+        cases.push_back({Src(utf8), message});
+    };
+    Write(Src("fine.txt"), "fine");
+    add("smile-\xF0\x9F\x98\x80.txt", "x", "cannot be written in GBK");
+    add("a.txt", "1", "is the installed name of");
+    Write(Src("A.TXT.zup"), "2");
+    Write(m_root / "stub.exe", "MZ but no more");
+    cases.push_back({m_root / "stub.exe", "not a PE executable"});
+#ifdef _WIN32
+    add("locked.dat", "held", "cannot open for reading");
+    LockedFile lock(Src("locked.dat"));
+    ASSERT_TRUE(lock.Held());
+#else
+    add("sub/con.txt", "x", "device name");
+    add("notes.", "x", "ends in a dot or a blank");
+    add("folder /f.txt", "x", "ends in a dot or a blank");
+    // Named by the first of the two in entry order.
+    add("README.txt", "1", "differs only in letter case");
+    Write(Src("Readme.txt"), "2");
+    add("q?.txt", "x", "wildcard");
+    add("c:d.txt", "x", "colon");
+    std::string deep;
+    for (int i = 0; i < 5; ++i)
+        deep += std::string(199, char('a' + i)) + "/";
+    add(deep + "f", "deep", "1000 bytes or more");
+    fs::create_directory_symlink(Src("sub"), Src("linked"));
+    cases.push_back({Src("linked"), "a link to a folder"});
+    fs::create_symlink(Src("nowhere"), Src("gone.txt"));
+    cases.push_back({Src("gone.txt"), "a link to nothing"});
+#endif
+    const fs::path out = m_root / "setup.exe";
+    const Outcome o = Build(out);
+    EXPECT_EQ(o.code, EXIT_DATA);
+    ExpectNoOutput(out);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(U8(c.file));
+        const std::vector<std::string> lines = LinesWith(o.err, Printable(c.file) + ":");
+        ASSERT_EQ(lines.size(), 1u) << o.err;
+        EXPECT_NE(lines[0].find(c.message), std::string::npos) << lines[0];
+    }
+    EXPECT_EQ(LinesWith(o.err, "fine.txt").size(), 0u) << o.err;
+    EXPECT_EQ(LinesWith(o.err, "refused: " + std::to_string(cases.size()) + " problem(s)").size(), 1u) << o.err;
+}
+
+#ifndef _WIN32
+// Runs as another user for a while, so that a file's permissions count
+// even when the tests run as root.
+class AsNobody {
+public:
+    AsNobody() : m_switched(geteuid() == 0 && seteuid(65534) == 0) {}
+    ~AsNobody()
+    {
+        if (m_switched && seteuid(0) != 0)
+            std::abort();
+    }
+
+private:
+    bool m_switched;
+};
+
+TEST_F(SfxpackBuildTest, AnUnreadableFileFailsWithOneLineAndNoOutput)
+{
+    Write(Src("ok.txt"), "ok");
+    Write(Src("secret.key"), "no");
+    fs::permissions(Src("secret.key"), fs::perms::none);
+    fs::create_directory(m_root / "out");
+    fs::permissions(m_root / "out", fs::perms::all);
+    fs::permissions(m_root, fs::perms::others_exec, fs::perm_options::add);
+    const fs::path out = m_root / "out" / "setup.exe";
+    Outcome o;
+    {
+        AsNobody nobody;
+        o = Build(out);
+    }
+    EXPECT_EQ(o.code, EXIT_DATA);
+    ExpectNoOutput(out);
+    const std::vector<std::string> lines = LinesWith(o.err, Printable(Src("secret.key")));
+    ASSERT_EQ(lines.size(), 1u) << o.err;
+    EXPECT_NE(lines[0].find(std::strerror(EACCES)), std::string::npos) << lines[0];
+}
+
+// A small tmpfs mounted for one test and unmounted again.
+class SmallDisk {
+public:
+    SmallDisk(const fs::path& at, int kib) : m_at(at)
+    {
+        const std::string options = "size=" + std::to_string(kib) + "k";
+        m_mounted = mount("tmpfs", at.c_str(), "tmpfs", 0, options.c_str()) == 0;
+        m_errno = errno;
+    }
+    ~SmallDisk()
+    {
+        if (m_mounted)
+            umount2(m_at.c_str(), MNT_DETACH);
+    }
+    bool Mounted() const { return m_mounted; }
+    int Errno() const { return m_errno; }
+
+private:
+    fs::path m_at;
+    bool m_mounted = false;
+    int m_errno = 0;
+};
+
+TEST_F(SfxpackBuildTest, AFullDiskAtAnyStageLeavesNothingBehind)
+{
+    TestRandom random(77);
+    Write(Src("big.bin"), random.Bytes(260 * 1024));
+    Write(Src("more.bin"), random.Bytes(100 * 1024));
+    Write(Src("notes.txt"), random.Text(60 * 1024));
+    const fs::path disk = m_root / "disk";
+    fs::create_directory(disk);
+    // From a disk too small for the stub to one that holds the installer
+    // and its temporary files: every size in between fails at another
+    // point of the build.
+    int failures = 0, successes = 0;
+    for (int kib : {4, 64, 200, 300, 380, 460, 600, 2048}) {
+        SCOPED_TRACE(kib);
+        SmallDisk small(disk, kib);
+        if (!small.Mounted())
+            GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(small.Errno());
+        if (kib == 4)
+            Write(m_root / "stub.exe", FakeStub(64 * 1024));
+        else
+            Write(m_root / "stub.exe", FakeStub());
+        const fs::path out = disk / "setup.exe";
+        const Outcome o = Build(out, {"-j", "2"});
+        if (o.code == EXIT_OK) {
+            ++successes;
+            EXPECT_EQ(Capture(RunVerify, {U8(out), "--against", U8(m_root / "src")}).code, EXIT_OK);
+            fs::remove(out);
+        } else {
+            ++failures;
+            EXPECT_EQ(o.code, EXIT_DATA);
+            EXPECT_EQ(LinesWith(o.err, "").size(), 1u) << o.err;
+            EXPECT_NE(o.err.find("setup.exe"), std::string::npos) << o.err;
+            EXPECT_NE(o.err.find(std::strerror(ENOSPC)), std::string::npos) << o.err;
+        }
+        EXPECT_TRUE(fs::is_empty(disk));
+    }
+    EXPECT_GE(failures, 4);
+    EXPECT_GE(successes, 1);
+}
+#endif
+
+TEST_F(SfxpackBuildTest, LongPathsWarnNamingTheFileAndTheLongestPath)
+{
+    // 100 + 1 + 100 + 1 bytes of folders; each of the Chinese characters
+    // takes two GBK bytes.
+    std::string folders;
+    for (int i = 0; i < 50; ++i)
+        folders += u8"通";
+    folders += "/";
+    for (int i = 0; i < 50; ++i)
+        folders += u8"讯";
+    folders += "/";
+    // Below "c:\Ithra通讯" and eight digits (20 bytes) and a backslash, the
+    // temporary file of the first takes 259 bytes, of the second 260.
+    const std::string fits = folders + std::string(28, 'x') + ".txt";
+    const std::string tooLong = folders + std::string(29, 'y') + ".txt";
+    Write(Src(fits), "x");
+    Write(Src(tooLong), "y");
+
+    const fs::path out = m_root / "setup.exe";
+    Outcome o = Build(out);
+    ASSERT_EQ(o.code, EXIT_OK) << o.err;
+    EXPECT_TRUE(fs::exists(out));
+    EXPECT_EQ(LinesWith(o.err, Printable(Src(fits))).size(), 0u) << o.err;
+    const std::vector<std::string> warned = LinesWith(o.err, Printable(Src(tooLong)) + ":");
+    ASSERT_EQ(warned.size(), 2u) << o.err;
+    EXPECT_NE(warned[0].find("warning"), std::string::npos);
+    EXPECT_NE(warned[0].find("260 bytes"), std::string::npos);
+    std::string longest = u8"longest path: c:\\Ithra通讯MMDDhhmm\\";
+    for (int i = 0; i < 50; ++i)
+        longest += u8"通";
+    EXPECT_NE(warned[1].find(longest), std::string::npos) << warned[1];
+    EXPECT_NE(warned[1].find(std::string(29, 'y') + ".txt.zup (260 bytes)"), std::string::npos) << warned[1];
+
+    // The folder the user expects instead: a short one with its own
+    // backslash, then one of 21 bytes that brings both files to 260.
+    o = Build(out, {"--max-path-folder", "D:\\"});
+    ASSERT_EQ(o.code, EXIT_OK);
+    EXPECT_EQ(o.err, "");
+    o = Build(out, {"--max-path-folder", "c:\\" + std::string(18, 'p')});
+    ASSERT_EQ(o.code, EXIT_OK);
+    EXPECT_EQ(LinesWith(o.err, Printable(Src(fits)) + ":").size(), 1u) << o.err;
+    EXPECT_EQ(LinesWith(o.err, Printable(Src(tooLong)) + ":").size(), 2u) << o.err;
+}
+
+TEST_F(SfxpackBuildTest, BadOptionsAreUsageErrors)
+{
+    Write(Src("a.txt"), "a");
+    const fs::path out = m_root / "setup.exe";
+    for (const char* threads : {"0", "257", "two", ""})
+        EXPECT_EQ(Build(out, {"-j", threads}).code, EXIT_USAGE) << threads;
+    EXPECT_EQ(Build(out, {"--max-path-folder", "c:\\\xF0\x9F\x98\x80"}).code, EXIT_USAGE);
+    ExpectNoOutput(out);
+}
+
+}  // namespace
