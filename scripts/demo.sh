@@ -19,9 +19,19 @@ rm -rf "$demo"
 mkdir -p "$demo/payload"
 cp -r examples/payload/. "$demo/payload/"
 cp "$client" "$demo/payload/Rendo.exe"
-# A few megabytes of message history, so the progress bar has time to move.
+# Some megabytes of message history, so that the progress bar has time to
+# move while a person watches (the same bytes on every run).
 mkdir -p "$demo/payload/data"
-seq -f "%08g Orvex message history: the quick brown fox jumps over the lazy dog" 1 60000 > "$demo/payload/data/history.dat"
+python3 - "$demo/payload/data" <<'PY'
+import random, sys
+words = ("message contact group file transfer online offline status history archive "
+         "server client session login image voice 通讯 消息 联系人 群组 文件").split()
+for part in range(4):
+    rng = random.Random(part)
+    with open(f"{sys.argv[1]}/history{part}.dat", "w", encoding="utf-8") as f:
+        for line in range(60000):
+            f.write(f"{line:06d} " + " ".join(rng.choice(words) for _ in range(9)) + "\n")
+PY
 
 echo "== packing the sample payload behind the installer stub"
 "$sfxpack" build --stub "$stub" --from "$demo/payload" -o "$setup"

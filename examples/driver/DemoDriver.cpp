@@ -151,11 +151,17 @@ int main(int argc, char** argv)
     std::fflush(stdout);
     Click(main, IDC_START);
     HWND status = GetDlgItem(main, IDC_STATUS);
-    if (WaitFor([&] { return Text(status).rfind(kCopying, 0) == 0; }, 30000)) {
-        SaveWindowPicture(main, "extracting");
-        std::printf("extracting: %s\n", Text(status).c_str());
-    }
     HWND countdown = GetDlgItem(main, IDC_COUNTDOWN);
+    // Catch the bar while it moves; a small payload may finish before that.
+    for (int waited = 0; waited < 30000 && Text(countdown).empty() && IsWindow(main); waited += 5) {
+        const std::string copying = Text(status);
+        if (copying.rfind(kCopying, 0) == 0) {
+            SaveWindowPicture(main, "extracting");
+            std::printf("extracting: %s\n", copying.c_str());
+            break;
+        }
+        Sleep(5);
+    }
     if (!WaitFor([&] { return !Text(countdown).empty() || !IsWindow(main); }, 600000))
         return Fail("the installation did not finish");
     if (!IsWindow(main))
