@@ -2,6 +2,12 @@
 
 #include <cstring>
 
+#if defined(__GNUC__)
+#define LZARI_ALWAYS_INLINE inline __attribute__((always_inline))
+#else
+#define LZARI_ALWAYS_INLINE inline
+#endif
+
 CLzariCodec::CLzariCodec()
     : m_pIn(nullptr),
       m_pOut(nullptr),
@@ -61,6 +67,18 @@ inline int LeadingZeros32(uint32_t v)  // v != 0
     return __builtin_clz(v);
 }
 
+// Eight bytes as one number, the first byte most significant, so that
+// numbers compare as the byte strings do.
+inline uint64_t LoadBigEndian64(const unsigned char* p)
+{
+    uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    v = __builtin_bswap64(v);
+#endif
+    return v;
+}
+
 }  // namespace
 
 void CLzariCodec::FillInput()
@@ -85,6 +103,17 @@ void CLzariCodec::FillInput()
 
 void CLzariCodec::RefillBits()
 {
+    if (m_pInEnd - m_pInNext >= 8) {
+        // As many whole bytes as fit, in one load. The part of a byte that
+        // also lands in the buffer is the same bits the next refill puts
+        // there, so it does no harm.
+        m_nBitBuf |= LoadBigEndian64(m_pInNext) >> m_nBitCount;
+        const int bytes = (63 - m_nBitCount) >> 3;
+        m_pInNext += bytes;
+        m_nBitCount += bytes * 8;
+        m_nBitsFed += static_cast<uint64_t>(bytes) * 8;
+        return;
+    }
     while (m_nBitCount <= 56) {
         uint32_t b;
         if (m_pInNext != m_pInEnd) {
@@ -225,32 +254,41 @@ void CLzariCodec::InitModels()
     m_pPosOfValue = PositionOfValue();
 }
 
+// The tree is indexed by SYM_TREE_SIZE - rank, so that its prefix sums are
+// the cumulative counts (the sums over the ranks after a rank), and the
+// frequent low ranks sit where an update takes few steps.
 void CLzariCodec::RebuildSymbolTree()
 {
     uint32_t total = 0;
-    for (int i = 1; i < SYM_TREE_SIZE; ++i) {
-        const uint32_t f = i <= CHAR_CODE_COUNT ? m_symFreq[i] : 0;
-        m_symTree[i] = f;
+    for (int t = 1; t < SYM_TREE_SIZE; ++t) {
+        const int sym = SYM_TREE_SIZE - t;
+        const uint32_t f = sym <= CHAR_CODE_COUNT ? m_symFreq[sym] : 0;
+        m_symTree[t] = f;
         total += f;
     }
     m_symTree[0] = 0;
-    for (int i = 1; i < SYM_TREE_SIZE; ++i) {
-        const int parent = i + (i & -i);
+    for (int t = 1; t < SYM_TREE_SIZE; ++t) {
+        const int parent = t + (t & -t);
         if (parent < SYM_TREE_SIZE)
-            m_symTree[parent] += m_symTree[i];
+            m_symTree[parent] += m_symTree[t];
     }
     m_nFreqTotal = total;
 }
 
-uint32_t CLzariCodec::SumThrough(int sym) const
+inline uint32_t CLzariCodec::CumAfter(int sym) const
 {
     uint32_t sum = 0;
-    for (; sym > 0; sym &= sym - 1)
-        sum += m_symTree[sym];
+    for (int t = SYM_TREE_SIZE - 1 - sym; t > 0; t &= t - 1)
+        sum += m_symTree[t];
     return sum;
 }
 
 void CLzariCodec::UpdateModel(int sym)
+{
+    UpdateModelInline(sym);
+}
+
+LZARI_ALWAYS_INLINE void CLzariCodec::UpdateModelInline(int sym)
 {
     if (m_nFreqTotal >= MAX_FREQ_TOTAL) {
         // Halve, rounding up so that no frequency falls to 0.
@@ -263,21 +301,21 @@ void CLzariCodec::UpdateModel(int sym)
     // step back a little, then halve the rest of the way.
     const uint32_t f = m_symFreq[sym];
     int i = sym;
-    for (int n = 0; n < 8 && m_symFreq[i - 1] == f; ++n)
-        --i;
     if (m_symFreq[i - 1] == f) {
-        int lo = 1;  // the first rank of frequency f lies in [lo, i - 1]
-        int hi = i - 1;
-        while (lo < hi) {
-            const int mid = (lo + hi) / 2;
-            if (m_symFreq[mid] == f)
-                hi = mid;
-            else
-                lo = mid + 1;
+        for (int n = 0; n < 8 && m_symFreq[i - 1] == f; ++n)
+            --i;
+        if (m_symFreq[i - 1] == f) {
+            int lo = 1;  // the first rank of frequency f lies in [lo, i - 1]
+            int hi = i - 1;
+            while (lo < hi) {
+                const int mid = (lo + hi) / 2;
+                if (m_symFreq[mid] == f)
+                    hi = mid;
+                else
+                    lo = mid + 1;
+            }
+            i = lo;
         }
-        i = lo;
-    }
-    if (i < sym) {
         const int codeI = m_symToChar[i];
         const int codeSym = m_symToChar[sym];
         m_symToChar[i] = codeSym;
@@ -285,9 +323,9 @@ void CLzariCodec::UpdateModel(int sym)
         m_charToSym[codeSym] = i;
         m_charToSym[codeI] = sym;
     }
-    ++m_symFreq[i];
-    for (int k = i; k < SYM_TREE_SIZE; k += k & -k)
-        ++m_symTree[k];
+    m_symFreq[i] = f + 1;
+    for (int t = SYM_TREE_SIZE - i; t < SYM_TREE_SIZE; t += t & -t)
+        ++m_symTree[t];
     ++m_nFreqTotal;
 }
 
@@ -313,7 +351,10 @@ void CLzariCodec::EncodeInterval(uint32_t cumAbove, uint32_t cumBelow, uint32_t 
         const uint32_t first = bits >> (same - 1);
         PutBits(first, 1);
         if (m_nShifts > 0) {
-            PutRepeated(!first, m_nShifts);
+            if (m_nShifts <= 24)
+                PutBits(first ? 0 : (1u << m_nShifts) - 1, m_nShifts);
+            else
+                PutRepeated(!first, m_nShifts);
             m_nShifts = 0;
         }
         if (same > 1)
@@ -334,11 +375,9 @@ void CLzariCodec::EncodeInterval(uint32_t cumAbove, uint32_t cumBelow, uint32_t 
 void CLzariCodec::EncodeCharCode(int code)
 {
     const int sym = m_charToSym[code];
-    const uint32_t total = m_nFreqTotal;
-    // The cumulative count of a rank is the sum over the ranks after it.
-    const uint32_t cumAbove = total - SumThrough(sym - 1);
-    EncodeInterval(cumAbove, cumAbove - m_symFreq[sym], total);
-    UpdateModel(sym);
+    const uint32_t cumSym = CumAfter(sym);
+    EncodeInterval(cumSym + m_symFreq[sym], cumSym, m_nFreqTotal);
+    UpdateModelInline(sym);
 }
 
 void CLzariCodec::EncodePosition(int pos)
@@ -386,26 +425,30 @@ inline void CLzariCodec::DecodeRenormalise()
     m_nValue = value;
 }
 
-int CLzariCodec::FindSymbol(uint32_t x, uint32_t* below) const
+LZARI_ALWAYS_INLINE int CLzariCodec::FindSymbol(uint32_t x, uint32_t* cumSym) const
 {
-    // x lies in rank s's interval when the ranks before s sum to less than
-    // total - x and the ranks through s to at least that much.
     if (x >= m_nFreqTotal) {
-        *below = 0;  // only a damaged stream gets here: rank 1, as a search would
+        *cumSym = m_nFreqTotal - m_symFreq[1];  // only a damaged stream gets here: rank 1, as a search would
         return 1;
     }
-    const uint32_t y = m_nFreqTotal - x;
-    int pos = 0;
+    // The last tree index whose prefix sum is at most x: the rank after it
+    // is the one whose interval holds x.
+    int t = 0;
     uint32_t sum = 0;
+#if defined(__clang__)
+#pragma unroll
+#elif defined(__GNUC__)
+#pragma GCC unroll 9
+#endif
     for (int step = SYM_TREE_SIZE / 2; step > 0; step >>= 1) {
-        const uint32_t t = sum + m_symTree[pos + step];
-        if (t < y) {
-            pos += step;
-            sum = t;
+        const uint32_t next = sum + m_symTree[t + step];
+        if (next <= x) {
+            t += step;
+            sum = next;
         }
     }
-    *below = sum;
-    return pos + 1;
+    *cumSym = sum;
+    return SYM_TREE_SIZE - 1 - t;
 }
 
 int CLzariCodec::FindPosition(uint32_t x) const
@@ -415,18 +458,21 @@ int CLzariCodec::FindPosition(uint32_t x) const
 
 int CLzariCodec::DecodeCharCode()
 {
+    return DecodeCharCodeInline();
+}
+
+LZARI_ALWAYS_INLINE int CLzariCodec::DecodeCharCodeInline()
+{
     const uint32_t range = m_nHigh - m_nLow;
     const uint32_t total = m_nFreqTotal;
     const uint32_t x = ((m_nValue - m_nLow + 1) * total - 1) / range;
-    uint32_t below;
-    const int sym = FindSymbol(x, &below);
-    const uint32_t cumAbove = total - below;
-    const uint32_t cumSym = cumAbove - m_symFreq[sym];
-    m_nHigh = m_nLow + range * cumAbove / total;
+    uint32_t cumSym;
+    const int sym = FindSymbol(x, &cumSym);
+    m_nHigh = m_nLow + range * (cumSym + m_symFreq[sym]) / total;
     m_nLow += range * cumSym / total;
     DecodeRenormalise();
     const int code = m_symToChar[sym];
-    UpdateModel(sym);
+    UpdateModelInline(sym);
     return code;
 }
 
@@ -451,21 +497,6 @@ void CLzariCodec::InitTrees()
         m_parent[i] = TREE_NIL;
 }
 
-namespace {
-
-// Eight ring bytes as one number, the first byte most significant, so that
-// numbers compare as the byte strings do.
-inline uint64_t LoadBigEndian64(const unsigned char* p)
-{
-    uint64_t v;
-    std::memcpy(&v, p, sizeof v);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    v = __builtin_bswap64(v);
-#endif
-    return v;
-}
-
-}  // namespace
 
 // Bytes 9 to 59 of the strings at r and p, when bytes 1 to 8 agree: how many
 // of the first 60 bytes agree, and the sign of the first difference in *cmp
@@ -701,7 +732,7 @@ uint32_t CLzariCodec::Decode()
             pos = flushed = WINDOW_HISTORY;
             continue;
         }
-        const int c = DecodeCharCode();
+        const int c = DecodeCharCodeInline();
         if (c < 256) {
             window[pos++] = static_cast<unsigned char>(c);
             ++count;

@@ -109,6 +109,7 @@ protected:
     // Models.
     void InitModels();
     void UpdateModel(int sym);
+    void UpdateModelInline(int sym);
     uint32_t FreqTotal() const { return m_nFreqTotal; }
     uint32_t SymbolFreq(int sym) const { return m_symFreq[sym]; }
     int SymbolOfCode(int code) const { return m_charToSym[code]; }
@@ -120,13 +121,13 @@ protected:
     void FinishEncoding();
     void StartDecoding();
     int DecodeCharCode();
+    int DecodeCharCodeInline();
     int DecodePosition();
     void DecodeRenormalise();
-    // The rank whose interval holds x; *below gets the frequency sum of the
-    // ranks before it.
-    int FindSymbol(uint32_t x, uint32_t* below) const;
-    // Frequency sum of ranks 1..sym.
-    uint32_t SumThrough(int sym) const;
+    // The rank whose interval holds x; *cumSym gets its cumulative count.
+    int FindSymbol(uint32_t x, uint32_t* cumSym) const;
+    // The cumulative count of a rank: the frequency sum of the ranks after it.
+    uint32_t CumAfter(int sym) const;
     void RebuildSymbolTree();
     int FindPosition(uint32_t x) const;
 
@@ -162,9 +163,9 @@ protected:
     int m_charToSym[CHAR_CODE_COUNT];
     int m_symToChar[CHAR_CODE_COUNT + 1];
     uint32_t m_symFreq[CHAR_CODE_COUNT + 1];
-    // The running sums of the symbol frequencies, as a binary indexed tree
-    // over the symbol ranks: a rank's cumulative count and an update each
-    // take nine steps instead of a walk over every higher rank.
+    // The cumulative counts of the ranks, as a binary indexed tree: a rank's
+    // count, the search for a value and an update each take at most nine
+    // steps instead of a walk over every higher rank.
     uint32_t m_symTree[SYM_TREE_SIZE];
     uint32_t m_nFreqTotal;
     uint32_t m_posCum[RING_SIZE + 1];
