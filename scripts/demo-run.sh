@@ -32,7 +32,7 @@ run_installer() {  # NAME
   mkdir -p "$out"
   wine "$setup" &
   local installer=$!
-  wine "$driver" "$(winepath -w "$out")" | iconv -f GBK -t UTF-8 | tee "$out/driver.log" | sed 's/^/  /' || driver_failed=1
+  wine "$driver" "$(winepath -w "$out")" | iconv -f GBK -t UTF-8 | tr -d '\r' | tee "$out/driver.log" | sed 's/^/  /' || driver_failed=1
   wait "$installer" || echo "  (the installer ended with status $?)"
   for bmp in "$out"/*.bmp; do
     [ -f "$bmp" ] && convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
@@ -47,7 +47,7 @@ folder=$(sed -n 's/^folder: //p' "$demo/first/driver.log" | head -n 1)
 host_folder=$drive_c/${folder#[cC]:\\}
 host_folder=${host_folder//\\//}
 [ -f "$host_folder/rendo-started.txt" ] && echo "  the client was started from $folder"
-ls "$drive_c/users/$USER/Desktop" 2>/dev/null | sed 's/^/  desktop: /' || true
+ls "$drive_c"/users/*/Desktop 2>/dev/null | sed 's/^/  desktop: /' || true
 
 echo "-- the client registers its folder and the user writes some data"
 wine reg add "$key" /v mainpath /d "$folder" /f >/dev/null
