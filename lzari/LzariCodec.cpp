@@ -338,7 +338,7 @@ LZARI_ALWAYS_INLINE void CLzariCodec::UpdateModelInline(int sym)
 // one go here: the length of the common prefix of low and high - 1, then
 // the run of 1 bits of low over 0 bits of high - 1 below the top bit.
 
-void CLzariCodec::EncodeInterval(uint32_t cumAbove, uint32_t cumBelow, uint32_t total)
+LZARI_ALWAYS_INLINE void CLzariCodec::EncodeInterval(uint32_t cumAbove, uint32_t cumBelow, uint32_t total)
 {
     const uint32_t range = m_nHigh - m_nLow;
     uint32_t high = m_nLow + range * cumAbove / total;
@@ -347,18 +347,26 @@ void CLzariCodec::EncodeInterval(uint32_t cumAbove, uint32_t cumBelow, uint32_t 
 
     const int same = LeadingZeros32(((low ^ top) << 15) | (1u << 14));  // 0..17
     if (same > 0) {
+        // The common prefix goes out as it stands, with the deferred bits
+        // (each the opposite of the prefix's first bit) after its first bit.
         const uint32_t bits = low >> (17 - same);
-        const uint32_t first = bits >> (same - 1);
-        PutBits(first, 1);
-        if (m_nShifts > 0) {
-            if (m_nShifts <= 24)
-                PutBits(first ? 0 : (1u << m_nShifts) - 1, m_nShifts);
-            else
-                PutRepeated(!first, m_nShifts);
+        const int shifts = m_nShifts;
+        if (shifts == 0) {
+            PutBits(bits, same);
+        } else if (shifts + same <= 32) {
+            const uint32_t first = bits >> (same - 1);
+            const uint32_t rest = bits & ((1u << (same - 1)) - 1);
+            const uint32_t deferred = first ? 0 : (1u << shifts) - 1;
+            PutBits((first << (shifts + same - 1)) | (deferred << (same - 1)) | rest, shifts + same);
             m_nShifts = 0;
+        } else {
+            const uint32_t first = bits >> (same - 1);
+            PutBits(first, 1);
+            PutRepeated(!first, shifts);
+            m_nShifts = 0;
+            if (same > 1)
+                PutBits(bits & ((1u << (same - 1)) - 1), same - 1);
         }
-        if (same > 1)
-            PutBits(bits & ((1u << (same - 1)) - 1), same - 1);
         low = (low << same) & (RANGE_TOP - 1);
         top = ((top << same) | ((1u << same) - 1)) & (RANGE_TOP - 1);
     }
@@ -372,7 +380,7 @@ void CLzariCodec::EncodeInterval(uint32_t cumAbove, uint32_t cumBelow, uint32_t 
     m_nHigh = top + 1;
 }
 
-void CLzariCodec::EncodeCharCode(int code)
+LZARI_ALWAYS_INLINE void CLzariCodec::EncodeCharCode(int code)
 {
     const int sym = m_charToSym[code];
     const uint32_t cumSym = CumAfter(sym);
@@ -492,7 +500,7 @@ int CLzariCodec::DecodePosition()
 void CLzariCodec::InitTrees()
 {
     for (int i = RING_SIZE + 1; i <= RING_SIZE + 256; ++i)
-        m_right[i] = TREE_NIL;
+        Right(i) = TREE_NIL;
     for (int i = 0; i < RING_SIZE; ++i)
         m_parent[i] = TREE_NIL;
 }
@@ -519,10 +527,10 @@ int CLzariCodec::CompareTail(int r, int p, int* cmp) const
     return MAX_MATCH;
 }
 
-void CLzariCodec::InsertString(int r)
+LZARI_ALWAYS_INLINE void CLzariCodec::InsertString(int r)
 {
     int p = RING_SIZE + 1 + m_text[r];
-    m_left[r] = m_right[r] = TREE_NIL;
+    Left(r) = Right(r) = TREE_NIL;
     m_nMatchLen = 0;
     // Every string in a tree shares its first byte, and bytes 1 to 8 decide
     // most comparisons at once. A string that agrees with r in fewer than
@@ -530,7 +538,7 @@ void CLzariCodec::InsertString(int r)
     const uint64_t head = LoadBigEndian64(m_text + r + 1);
     bool right = true;  // the first step leaves the root to the right
     for (;;) {
-        int* const link = right ? &m_right[p] : &m_left[p];
+        int* const link = &m_child[2 * p + (right ? 1 : 0)];
         if (*link == TREE_NIL) {
             *link = r;
             m_parent[r] = p;
@@ -563,45 +571,45 @@ void CLzariCodec::InsertString(int r)
     }
     // A full-length match: r takes p's place and p leaves its tree.
     m_parent[r] = m_parent[p];
-    m_left[r] = m_left[p];
-    m_right[r] = m_right[p];
-    m_parent[m_left[p]] = r;
-    m_parent[m_right[p]] = r;
-    if (m_right[m_parent[p]] == p)
-        m_right[m_parent[p]] = r;
+    Left(r) = Left(p);
+    Right(r) = Right(p);
+    m_parent[Left(p)] = r;
+    m_parent[Right(p)] = r;
+    if (Right(m_parent[p]) == p)
+        Right(m_parent[p]) = r;
     else
-        m_left[m_parent[p]] = r;
+        Left(m_parent[p]) = r;
     m_parent[p] = TREE_NIL;
 }
 
-void CLzariCodec::DeleteString(int p)
+LZARI_ALWAYS_INLINE void CLzariCodec::DeleteString(int p)
 {
     if (m_parent[p] == TREE_NIL)
         return;
     int q;
-    if (m_right[p] == TREE_NIL) {
-        q = m_left[p];
-    } else if (m_left[p] == TREE_NIL) {
-        q = m_right[p];
+    if (Right(p) == TREE_NIL) {
+        q = Left(p);
+    } else if (Left(p) == TREE_NIL) {
+        q = Right(p);
     } else {
-        q = m_left[p];
-        if (m_right[q] != TREE_NIL) {
+        q = Left(p);
+        if (Right(q) != TREE_NIL) {
             do {
-                q = m_right[q];
-            } while (m_right[q] != TREE_NIL);
-            m_right[m_parent[q]] = m_left[q];
-            m_parent[m_left[q]] = m_parent[q];
-            m_left[q] = m_left[p];
-            m_parent[m_left[p]] = q;
+                q = Right(q);
+            } while (Right(q) != TREE_NIL);
+            Right(m_parent[q]) = Left(q);
+            m_parent[Left(q)] = m_parent[q];
+            Left(q) = Left(p);
+            m_parent[Left(p)] = q;
         }
-        m_right[q] = m_right[p];
-        m_parent[m_right[p]] = q;
+        Right(q) = Right(p);
+        m_parent[Right(p)] = q;
     }
     m_parent[q] = m_parent[p];
-    if (m_right[m_parent[p]] == p)
-        m_right[m_parent[p]] = q;
+    if (Right(m_parent[p]) == p)
+        Right(m_parent[p]) = q;
     else
-        m_left[m_parent[p]] = q;
+        Left(m_parent[p]) = q;
     m_parent[p] = TREE_NIL;
 }
 

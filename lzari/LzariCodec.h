@@ -135,6 +135,8 @@ protected:
     void InitTrees();
     int CompareTail(int r, int p, int* cmp) const;
     void InsertString(int r);
+    int& Left(int x) { return m_child[2 * x]; }
+    int& Right(int x) { return m_child[2 * x + 1]; }
     void DeleteString(int p);
 
     // Reads the length field; false when the input holds fewer than 4 bytes.
@@ -153,8 +155,10 @@ protected:
     unsigned char m_text[RING_SIZE + MAX_MATCH - 1 + 8];
     int m_nMatchPos;
     int m_nMatchLen;
-    int m_left[RING_SIZE + 1];
-    int m_right[RING_SIZE + 257];
+    // Child links of the match trees, left and right side by side: node x's
+    // left child is m_child[2x], its right child m_child[2x + 1]. Entries
+    // 4097 to 4352 hold the roots of the 256 trees (as right children).
+    int m_child[2 * (RING_SIZE + 257)];
     int m_parent[RING_SIZE + 1];
     uint32_t m_nLow;
     uint32_t m_nHigh;
