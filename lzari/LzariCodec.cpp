@@ -278,7 +278,7 @@ void CLzariCodec::RebuildSymbolTree()
 inline uint32_t CLzariCodec::CumAfter(int sym) const
 {
     uint32_t sum = 0;
-    for (int t = SYM_TREE_SIZE - 1 - sym; t > 0; t &= t - 1)
+    for (size_t t = static_cast<size_t>(SYM_TREE_SIZE - 1 - sym); t > 0; t &= t - 1)
         sum += m_symTree[t];
     return sum;
 }
@@ -324,8 +324,11 @@ LZARI_ALWAYS_INLINE void CLzariCodec::UpdateModelInline(int sym)
         m_charToSym[codeI] = sym;
     }
     m_symFreq[i] = f + 1;
-    for (int t = SYM_TREE_SIZE - i; t < SYM_TREE_SIZE; t += t & -t)
-        ++m_symTree[t];
+    // Index t and the ones above it that cover it: t += lowest bit of t,
+    // written on t - 1 as u |= u + 1.
+    uint32_t* const tree = m_symTree + 1;
+    for (size_t u = static_cast<size_t>(SYM_TREE_SIZE - 1 - i); u < SYM_TREE_SIZE - 1; u |= u + 1)
+        ++tree[u];
     ++m_nFreqTotal;
 }
 
@@ -411,7 +414,7 @@ void CLzariCodec::StartDecoding()
 // The same steps as the encoder's, with the code value following low. On a
 // stream the encoder made the value stays inside [low, high), so it shares
 // the prefix that low and high - 1 share.
-inline void CLzariCodec::DecodeRenormalise()
+LZARI_ALWAYS_INLINE void CLzariCodec::DecodeRenormalise()
 {
     uint32_t low = m_nLow;
     uint32_t top = m_nHigh - 1;
@@ -441,14 +444,14 @@ LZARI_ALWAYS_INLINE int CLzariCodec::FindSymbol(uint32_t x, uint32_t* cumSym) co
     }
     // The last tree index whose prefix sum is at most x: the rank after it
     // is the one whose interval holds x.
-    int t = 0;
+    size_t t = 0;
     uint32_t sum = 0;
 #if defined(__clang__)
 #pragma unroll
 #elif defined(__GNUC__)
 #pragma GCC unroll 9
 #endif
-    for (int step = SYM_TREE_SIZE / 2; step > 0; step >>= 1) {
+    for (size_t step = SYM_TREE_SIZE / 2; step > 0; step >>= 1) {
         const uint32_t next = sum + m_symTree[t + step];
         if (next <= x) {
             t += step;
@@ -456,7 +459,7 @@ LZARI_ALWAYS_INLINE int CLzariCodec::FindSymbol(uint32_t x, uint32_t* cumSym) co
         }
     }
     *cumSym = sum;
-    return SYM_TREE_SIZE - 1 - t;
+    return SYM_TREE_SIZE - 1 - static_cast<int>(t);
 }
 
 int CLzariCodec::FindPosition(uint32_t x) const
@@ -485,6 +488,11 @@ LZARI_ALWAYS_INLINE int CLzariCodec::DecodeCharCodeInline()
 }
 
 int CLzariCodec::DecodePosition()
+{
+    return DecodePositionInline();
+}
+
+LZARI_ALWAYS_INLINE int CLzariCodec::DecodePositionInline()
 {
     const uint32_t range = m_nHigh - m_nLow;
     const uint32_t x = ((m_nValue - m_nLow + 1) * m_posCum[0] - 1) / range;
@@ -730,12 +738,15 @@ uint32_t CLzariCodec::Decode()
     while (count < m_nTextSize) {
         // Once the stream has run out or the output has failed, what follows
         // is not the packed file any more: stop instead of inventing bytes.
-        if (OverrunEnd() || m_bWriteError)
+        if (OverrunEnd())
             break;
         if (pos >= WINDOW_HISTORY + WINDOW_SPAN) {
             const size_t n = static_cast<size_t>(pos - flushed);
-            if (std::fwrite(window + flushed, 1, n, m_pOut) != n)
+            flushed = pos;
+            if (std::fwrite(window + flushed - n, 1, n, m_pOut) != n) {
                 m_bWriteError = true;
+                break;
+            }
             std::memmove(window, window + pos - WINDOW_HISTORY, WINDOW_HISTORY);
             pos = flushed = WINDOW_HISTORY;
             continue;
@@ -745,7 +756,7 @@ uint32_t CLzariCodec::Decode()
             window[pos++] = static_cast<unsigned char>(c);
             ++count;
         } else {
-            const int distance = DecodePosition() + 1;
+            const int distance = DecodePositionInline() + 1;
             uint32_t n = static_cast<uint32_t>(c - (255 - MATCH_THRESHOLD));
             // A damaged stream may code a match that runs past the stated
             // length: cut it there.

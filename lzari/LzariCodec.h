@@ -123,6 +123,7 @@ protected:
     int DecodeCharCode();
     int DecodeCharCodeInline();
     int DecodePosition();
+    int DecodePositionInline();
     void DecodeRenormalise();
     // The rank whose interval holds x; *cumSym gets its cumulative count.
     int FindSymbol(uint32_t x, uint32_t* cumSym) const;
