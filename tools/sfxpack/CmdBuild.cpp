@@ -92,6 +92,18 @@ private:
     std::chrono::steady_clock::time_point m_start;
 };
 
+// True when path lies below folder (after resolving links and "..").
+bool IsInside(const fs::path& path, const fs::path& folder)
+{
+    std::error_code ec;
+    const fs::path p = fs::weakly_canonical(fs::absolute(path, ec), ec);
+    const fs::path f = fs::weakly_canonical(fs::absolute(folder, ec), ec);
+    if (ec)
+        return false;
+    const fs::path relative = p.lexically_relative(f);
+    return !relative.empty() && *relative.begin() != "..";
+}
+
 // -j N: 1 to 256 threads (more than the entries are never started).
 bool ParseThreadCount(const std::string& text, unsigned* threads)
 {
@@ -142,6 +154,8 @@ int RunBuild(const std::vector<std::string>& argv)
         problems.push_back({Printable(stubPath), "the stub is not a PE executable"});
     const std::vector<PlannedEntry> entries = CollectEntries(from, &problems);
     CheckEntries(from, entries, &problems);
+    if (IsInside(outPath, from))
+        problems.push_back({Printable(outPath), "lies inside the folder being packed; an older build would be packed too"});
     if (!problems.empty()) {
         for (const PlanProblem& p : problems)
             Error(p.file + ": " + p.message);

@@ -197,7 +197,9 @@ TEST_F(SfxpackBuildTest, EveryRefusalIsReportedAtOnceNamingItsFile)
     fs::create_symlink(Src("nowhere"), Src("gone.txt"));
     cases.push_back({Src("gone.txt"), "a link to nothing"});
 #endif
-    const fs::path out = m_root / "setup.exe";
+    // An output inside the folder would pack an older build of itself.
+    const fs::path out = Src("setup.exe");
+    cases.push_back({out, "inside the folder being packed"});
     const Outcome o = Build(out);
     EXPECT_EQ(o.code, EXIT_DATA);
     ExpectNoOutput(out);
