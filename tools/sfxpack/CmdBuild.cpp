@@ -55,7 +55,14 @@ public:
     {
         if (!m_enabled)
             return;
+        // A few redraws a second are enough for the eye.
         const double elapsed = Seconds();
+        if (m_shown && elapsed - m_lastDrawn < 0.1 && p.entriesDone != p.entriesTotal)
+            return;
+        if (m_shown && p.entriesDone == m_lastDone && elapsed - m_lastDrawn < 1.0)
+            return;
+        m_lastDrawn = elapsed;
+        m_lastDone = p.entriesDone;
         char eta[32] = "--:--";
         if (p.bytesDone > 0 && p.bytesDone < p.bytesTotal && elapsed > 0.5) {
             const double left = elapsed * static_cast<double>(p.bytesTotal - p.bytesDone) / static_cast<double>(p.bytesDone);
@@ -89,6 +96,8 @@ public:
 private:
     bool m_enabled;
     bool m_shown = false;
+    double m_lastDrawn = 0;
+    size_t m_lastDone = 0;
     std::chrono::steady_clock::time_point m_start;
 };
 
