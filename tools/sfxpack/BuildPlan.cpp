@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <system_error>
 
 #include "HostText.h"
@@ -99,6 +100,30 @@ std::vector<std::string> GbkComponents(const std::string& name)
 
 }  // namespace
 
+std::string WindowsCaseKey(const std::string& gbk)
+{
+    std::string key = gbk;
+    for (size_t i = 0; i < key.size(); ++i) {
+        unsigned char& c = reinterpret_cast<unsigned char&>(key[i]);
+        if (IsGbkLeadByte(c) && i + 1 < key.size()) {
+            unsigned char& t = reinterpret_cast<unsigned char&>(key[++i]);
+            // Lower-case letters of GBK and the upper-case letters they
+            // stand below, a fixed distance apart in the second byte.
+            if (c == 0xA3 && t >= 0xE1 && t <= 0xFA)
+                t -= 0x20;  // full-width Latin
+            else if (c == 0xA6 && t >= 0xC1 && t <= 0xD8)
+                t -= 0x20;  // Greek
+            else if (c == 0xA7 && t >= 0xD1 && t <= 0xF1)
+                t -= 0x30;  // Cyrillic
+            else if (c == 0xA2 && t >= 0xA1 && t <= 0xAA)
+                t += 0x50;  // small Roman numerals
+        } else if (c >= 'a' && c <= 'z') {
+            c = static_cast<unsigned char>(c - 'a' + 'A');
+        }
+    }
+    return key;
+}
+
 void CheckEntries(const fs::path& from, const std::vector<PlannedEntry>& entries, std::vector<PlanProblem>* problems)
 {
     if (entries.empty() && problems->empty())
@@ -126,19 +151,19 @@ void CheckEntries(const fs::path& from, const std::vector<PlannedEntry>& entries
     // Windows ignores letter case: two installed names that differ only in
     // case are one file, and a stored name equal to another entry's
     // installed name would be that file's temporary file.
+    std::map<std::string, size_t> installedKeys;
     for (size_t i = 0; i < entries.size(); ++i) {
-        const CString stored(entries[i].storedName.c_str());
-        const CString installed(entries[i].installedName.c_str());
-        for (size_t j = 0; j < entries.size(); ++j) {
-            if (i == j)
-                continue;
-            const CString other(entries[j].installedName.c_str());
-            if (SfxNamesEqualIgnoringCase(stored, other))
-                problems->push_back({Printable(entries[i].source), "its packed name \"" + Utf8FromGbk(entries[i].storedName) +
-                                                                       "\" is the installed name of " + Printable(entries[j].source)});
-            if (i < j && SfxNamesEqualIgnoringCase(installed, other))
-                problems->push_back({Printable(entries[i].source), "differs only in letter case from " + Printable(entries[j].source)});
-        }
+        const auto [first, fresh] = installedKeys.emplace(WindowsCaseKey(entries[i].installedName), i);
+        if (!fresh)
+            problems->push_back({Printable(entries[first->second].source),
+                                 "differs only in letter case from " + Printable(entries[i].source)});
+    }
+    for (const PlannedEntry& entry : entries) {
+        const auto clash = installedKeys.find(WindowsCaseKey(entry.storedName));
+        if (clash != installedKeys.end())
+            problems->push_back({Printable(entry.source), "its packed name \"" + Utf8FromGbk(entry.storedName) +
+                                                              "\" is the installed name of " +
+                                                              Printable(entries[clash->second].source)});
     }
 }
 

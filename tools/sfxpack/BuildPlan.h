@@ -30,6 +30,11 @@ std::vector<PlannedEntry> CollectEntries(const std::filesystem::path& from, std:
 void CheckEntries(const std::filesystem::path& from, const std::vector<PlannedEntry>& entries,
                   std::vector<PlanProblem>* problems);
 
+// The name as Windows compares names: letter case ignored, for the ASCII
+// letters and for the full-width Latin, Greek and Cyrillic letters and the
+// Roman numerals that GBK holds in both cases.
+std::string WindowsCaseKey(const std::string& gbk);
+
 // An installation folder as the installer would prefix it to the names.
 struct InstallFolder {
     std::string gbk;    // its bytes, as the installer holds it

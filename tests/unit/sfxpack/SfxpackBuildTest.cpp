@@ -9,6 +9,7 @@
 
 #include "SfxpackFixture.h"
 #include "SfxpackTestData.h"
+#include "BuildPlan.h"
 #include "archive/SfxArchive.h"
 #include "support/ArchiveFixtures.h"
 
@@ -186,6 +187,8 @@ TEST_F(SfxpackBuildTest, EveryRefusalIsReportedAtOnceNamingItsFile)
     // Named by the first of the two in entry order.
     add("README.txt", "1", "differs only in letter case");
     Write(Src("Readme.txt"), "2");
+    add(u8"Жук.txt", "1", "differs only in letter case");
+    Write(Src(u8"жук.txt"), "2");
     add("q?.txt", "x", "wildcard");
     add("c:d.txt", "x", "colon");
     std::string deep;
@@ -211,6 +214,25 @@ TEST_F(SfxpackBuildTest, EveryRefusalIsReportedAtOnceNamingItsFile)
     }
     EXPECT_EQ(LinesWith(o.err, "fine.txt").size(), 0u) << o.err;
     EXPECT_EQ(LinesWith(o.err, "refused: " + std::to_string(cases.size()) + " problem(s)").size(), 1u) << o.err;
+}
+
+TEST(SfxpackCaseTest, LettersOfBothCasesInGbkCompareAsWindowsComparesThem)
+{
+    const auto key = [](const std::string& utf8) {
+        std::string gbk;
+        EXPECT_TRUE(GbkFromUtf8(utf8, &gbk)) << utf8;
+        return WindowsCaseKey(gbk);
+    };
+    // The first and last letter of each range, and a double-byte character
+    // whose second byte is a lower-case ASCII letter ("胢", 0xC3 0x6D).
+    for (const auto& [upper, lower] : std::vector<std::pair<const char*, const char*>>{
+             {"AZ", "az"}, {u8"ＡＺ", u8"ａｚ"}, {u8"ΑΩ", u8"αω"}, {u8"АЁЯ", u8"аёя"}, {u8"ⅠⅩ", u8"ⅰⅹ"}}) {
+        EXPECT_EQ(key(upper), key(lower)) << upper;
+        EXPECT_NE(key(upper), key(std::string(upper) + "x"));
+    }
+    EXPECT_NE(key(u8"Ｙ"), key(u8"ｚ"));
+    EXPECT_NE(key(u8"Ⅺ"), key(u8"ⅰ"));
+    EXPECT_EQ(key(u8"胢"), std::string("\xC3\x6D"));
 }
 
 #ifndef _WIN32
