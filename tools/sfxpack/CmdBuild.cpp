@@ -188,6 +188,7 @@ int RunBuild(const std::vector<std::string>& argv)
         return EXIT_DATA;
     }
 
+    InterruptGuard interruptible;
     ProgressLine progress(!quiet && StderrIsTerminal());
     PackRequest request;
     request.entries = &entries;

@@ -37,6 +37,24 @@ void UnlockedStdio(FILE* stream)
 #endif
 }
 
+// A temporary file that has no name, or loses it when closed, so that not
+// even a killed process leaves it behind. It lies beside the output, on the
+// disk that must hold the installer anyway.
+FILE* OpenAnonymous(const fs::path& path)
+{
+#ifdef _WIN32
+    // "D": deleted when its last handle closes, which the system also does
+    // for a process that is ended.
+    return OpenHostFile(path, "w+bD");
+#else
+    FILE* stream = OpenHostFile(path, "w+b");
+    std::error_code ec;
+    if (stream)
+        fs::remove(path, ec);
+    return stream;
+#endif
+}
+
 // One entry's encoded stream, waiting in its temporary file.
 struct Slot {
     enum State { PENDING, READY, FAILED };
@@ -119,7 +137,7 @@ private:
             const size_t i = m_order[k];
             {
                 std::lock_guard<std::mutex> lock(m_mutex);
-                if (m_stop)
+                if (m_stop || Interrupted())
                     return;
             }
             std::string error;
@@ -156,7 +174,7 @@ private:
             return false;
         }
         errno = 0;
-        FILE* stream = OpenHostFile(slot.path, "w+b");
+        FILE* stream = OpenAnonymous(slot.path);
         if (!stream) {
             const int saved = errno;
             std::fclose(input);
@@ -198,6 +216,11 @@ private:
     {
         std::unique_lock<std::mutex> lock(m_mutex);
         for (;;) {
+            // A signal handler cannot wake the wait; it is polled.
+            if (Interrupted()) {
+                *error = "interrupted; nothing written";
+                return false;
+            }
             if (!m_error.empty()) {
                 *error = m_error;
                 return false;

@@ -5,7 +5,9 @@
 //
 // Memory stays small whatever the payload's size: a worker holds one codec
 // and streams through stdio; the temporary files take at most the packed
-// size on disk, and each is removed as soon as it has been appended.
+// size on disk, and each is gone as soon as it has been appended. They have
+// no name (Linux) or are delete-on-close (Windows), so even a killed
+// process leaves none. The work stops early when Interrupted() (Tool.h).
 #pragma once
 #include <cstdint>
 #include <filesystem>
@@ -33,7 +35,7 @@ using PackProgressFn = std::function<void(const PackProgress&)>;
 struct PackRequest {
     const std::vector<PlannedEntry>* entries = nullptr;
     unsigned threads = 1;
-    // Temporary files are named tempStem + "-<entry>.tmp".
+    // Temporary files are created as tempStem + "-<entry>.tmp".
     std::filesystem::path tempStem;
     // Named in messages about writing.
     std::filesystem::path outputShown;

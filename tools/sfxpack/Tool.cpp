@@ -1,5 +1,6 @@
 #include "Tool.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <system_error>
@@ -10,12 +11,67 @@
 #include <process.h>
 #include <windows.h>
 #else
+#include <signal.h>
 #include <unistd.h>
 #endif
 
 namespace fs = std::filesystem;
 
 namespace sfxpack {
+
+namespace {
+
+// Set by a signal handler or the console's control thread and read by every
+// thread; a lock-free atomic is safe in both.
+std::atomic<bool> g_interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the interrupt flag is set from a signal handler");
+
+#ifdef _WIN32
+BOOL WINAPI OnConsoleControl(DWORD type)
+{
+    if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT)
+        return FALSE;
+    if (g_interrupted)
+        return FALSE;  // the second one: the default handler ends the process
+    g_interrupted = true;
+    return TRUE;
+}
+#else
+const int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+struct sigaction g_previous[3];
+
+void OnSignal(int) { g_interrupted = true; }
+#endif
+
+}  // namespace
+
+InterruptGuard::InterruptGuard()
+{
+    g_interrupted = false;
+#ifdef _WIN32
+    SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+#else
+    struct sigaction action = {};
+    action.sa_handler = OnSignal;
+    // The handler serves once; the next signal takes its default course.
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    for (int i = 0; i < 3; ++i)
+        sigaction(kSignals[i], &action, &g_previous[i]);
+#endif
+}
+
+InterruptGuard::~InterruptGuard()
+{
+#ifdef _WIN32
+    SetConsoleCtrlHandler(OnConsoleControl, FALSE);
+#else
+    for (int i = 0; i < 3; ++i)
+        sigaction(kSignals[i], &g_previous[i], nullptr);
+#endif
+}
+
+bool Interrupted() { return g_interrupted; }
 
 void Error(const std::string& message) { std::fprintf(stderr, "sfxpack: %s\n", message.c_str()); }
 

@@ -52,6 +52,19 @@ private:
     bool m_committed = false;
 };
 
+// While one exists, an interrupt (Ctrl-C, SIGINT, SIGTERM or SIGHUP; a
+// console's Ctrl-C or Ctrl-Break on Windows) only raises a flag that long
+// work polls, so that it can remove what it has written. A second interrupt
+// ends the process at once. Not nested.
+class InterruptGuard {
+public:
+    InterruptGuard();
+    ~InterruptGuard();
+    InterruptGuard(const InterruptGuard&) = delete;
+    InterruptGuard& operator=(const InterruptGuard&) = delete;
+};
+bool Interrupted();
+
 // Reads a whole host file; false when it cannot be read.
 bool ReadWholeFile(const std::filesystem::path& path, std::string* bytes);
 

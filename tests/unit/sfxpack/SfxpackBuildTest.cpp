@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 
 #include "SfxpackFixture.h"
 #include "SfxpackTestData.h"
 #include "BuildPlan.h"
+#include "PackEntries.h"
 #include "archive/SfxArchive.h"
 #include "support/ArchiveFixtures.h"
 
@@ -270,6 +272,44 @@ TEST_F(SfxpackBuildTest, AnUnreadableFileFailsWithOneLineAndNoOutput)
     const std::vector<std::string> lines = LinesWith(o.err, Printable(Src("secret.key")));
     ASSERT_EQ(lines.size(), 1u) << o.err;
     EXPECT_NE(lines[0].find(std::strerror(EACCES)), std::string::npos) << lines[0];
+}
+
+TEST_F(SfxpackBuildTest, AnInterruptStopsThePackingAndRemovesEveryTemporaryFile)
+{
+    TestRandom random(3);
+    for (int i = 0; i < 6; ++i)
+        Write(Src("f" + std::to_string(i) + ".bin"), random.Bytes(50 * 1024));
+    std::vector<PlanProblem> problems;
+    const std::vector<PlannedEntry> entries = CollectEntries(m_root / "src", &problems);
+    ASSERT_EQ(entries.size(), 6u);
+    const fs::path outFolder = m_root / "out";
+    fs::create_directory(outFolder);
+    std::vector<SfxRecord> records;
+    std::string error;
+    {
+        OutputFile out(outFolder / "setup.exe");
+        ASSERT_TRUE(out.Open());
+        InterruptGuard guard;
+        PackRequest request;
+        request.entries = &entries;
+        request.threads = 2;
+        request.tempStem = outFolder / "setup.exe.part";
+        request.outputShown = outFolder / "setup.exe";
+        // Ctrl-C once the first entry stands in the output.
+        bool raised = false;
+        request.progress = [&raised](const PackProgress&) {
+            if (!raised) {
+                raised = true;
+                std::raise(SIGINT);
+            }
+        };
+        EXPECT_FALSE(PackEntries(request, &out, &records, &error));
+        EXPECT_TRUE(raised);
+        EXPECT_TRUE(Interrupted());
+    }
+    EXPECT_NE(error.find("interrupted"), std::string::npos) << error;
+    EXPECT_LT(records.size(), entries.size());
+    EXPECT_TRUE(fs::is_empty(outFolder));
 }
 
 // A small tmpfs mounted for one test and unmounted again.
