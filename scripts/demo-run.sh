@@ -49,6 +49,8 @@ host_folder=${host_folder//\\//}
 [ -f "$host_folder/rendo-started.txt" ] && echo "  the client was started from $folder"
 ls "$drive_c"/users/*/Desktop 2>/dev/null | sed 's/^/  desktop: /' || true
 
+# The client is running now (a file in use cannot be replaced): let it end.
+wineserver -w
 echo "-- the client registers its folder and the user writes some data"
 wine reg add "$key" /v mainpath /d "$folder" /f >/dev/null
 echo "messages the user must not lose" > "$host_folder/user/keep01.pst"

@@ -162,8 +162,18 @@ int main(int argc, char** argv)
         }
         Sleep(5);
     }
-    if (!WaitFor([&] { return !Text(countdown).empty() || !IsWindow(main); }, 600000))
+    const auto failed = [&] {
+        const std::string text = Text(status);
+        return text == "Internal Error" || text == "Archive contins no data";
+    };
+    if (!WaitFor([&] { return !Text(countdown).empty() || !IsWindow(main) || failed(); }, 600000))
         return Fail("the installation did not finish");
+    if (failed()) {
+        SaveWindowPicture(main, "failed");
+        std::printf("status: %s\n", Text(status).c_str());
+        PostMessageA(main, WM_CLOSE, 0, 0);
+        return Fail("the installation failed");
+    }
     if (!IsWindow(main))
         return Fail("the dialog closed before the countdown");
     SaveWindowPicture(main, "counting-down");
