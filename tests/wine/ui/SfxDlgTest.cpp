@@ -1,0 +1,403 @@
+// The installer's main dialog, run modally in this process and driven from
+// a second thread with real messages: folder proposal, extraction with its
+// status texts and bar, failures, countdown, launch of the client and the
+// ways the dialog ends.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "support/ArchiveFixtures.h"
+#include "Capture.h"
+#include "support/DamagedCorpus.h"
+#include "DialogDriver.h"
+#include "support/TempDir.h"
+#include "app/Registry.h"
+#include "app/SfxAppState.h"
+#include "framework/win32/Time.h"
+#include "framework/win32/WinApp.h"
+#include "resource.h"
+#include "shell/DesktopShortcut.h"
+#include "ui/SfxDlg.h"
+
+namespace {
+
+// The texts as the installer must show them, written here independently.
+const std::string kCopying = "正在拷贝 ";
+const std::string kDone =
+    "系统安装结束，桌面已生成程序快捷方式图标.. 用户退出后可点击快捷方式图标运行程序..或等待数秒，程序将自行启动....";
+const std::string kNoData = "Archive contins no data";
+const std::string kInternal = "Internal Error";
+
+std::string CountdownText(int n) { return std::to_string(n) + "秒后 Orvex软件程序将自行启动...."; }
+
+std::string WindowsPath(std::string unixPath)
+{
+    for (char& c : unixPath)
+        if (c == '/')
+            c = '\\';
+    return "Z:" + unixPath;
+}
+
+std::vector<std::string> TextsOf(const std::vector<DialogEvent>& events, DialogEvent::Kind kind)
+{
+    std::vector<std::string> out;
+    for (const DialogEvent& e : events)
+        if (e.kind == kind)
+            out.push_back(e.text);
+    return out;
+}
+
+std::vector<int> ValuesOf(const std::vector<DialogEvent>& events, DialogEvent::Kind kind)
+{
+    std::vector<int> out;
+    for (const DialogEvent& e : events)
+        if (e.kind == kind)
+            out.push_back(e.value);
+    return out;
+}
+
+bool Exists(const CString& path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+// True once the dialog has handled at least n ticks of the close-watch timer
+// after the event at index from.
+bool CloseWatchTicksAfter(const DialogDriver& d, size_t from, int n)
+{
+    const std::vector<DialogEvent> ev = d.Events();
+    int ticks = 0;
+    for (size_t i = from; i < ev.size(); ++i)
+        ticks += ev[i].kind == DialogEvent::Timer && ev[i].value == TIMER_CLOSE_WATCH;
+    return ticks >= n;
+}
+
+class SfxDlgTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_state.AddProtectedFiles();
+        // The sample client writes its marker and exits without a window.
+        SetEnvironmentVariableA("SFX_RENDO_NO_WINDOW", "1");
+    }
+
+    CString WriteInstaller(const std::vector<FixtureFile>& files)
+    {
+        const CString path = m_tmp.Path() + "\\setup.bin";
+        WriteBinaryFile(path, MakeInstallerImage(files));
+        return path;
+    }
+    static std::string RendoBytes() { return ReadBinaryFile(WindowsPath(SFX_RENDO_EXE).c_str()); }
+
+    CSfxAppState m_state;
+    TempDir m_tmp;
+    std::vector<DialogEvent> m_events;
+    std::string m_notes;
+};
+
+TEST_F(SfxDlgTest, Modes0And1ProposeATimestampedFolderAndLeaveBrowseEnabled)
+{
+    for (char mode : {0, 1}) {
+        CSfxDlg dlg;
+        EXPECT_EQ(static_cast<CSfxRunState*>(&dlg), m_state.m_pMainDlg);
+        dlg.m_strInstallMode = mode;
+        dlg.m_strPrevPath = "d:\\old";
+        const CString before = CString("c:\\Ithra通讯") + CTime::GetCurrentTime().Format("%m%d%H%M");
+        std::string proposed, aboutItem;
+        bool browse = false, start = false;
+        RunDialog(
+            dlg,
+            [&](DialogDriver& d) {
+                proposed = d.Text(IDC_DEST_PATH);
+                browse = d.Enabled(IDC_BROWSE);
+                start = d.Enabled(IDC_START);
+                char item[64] = "";
+                GetMenuStringA(GetSystemMenu(d.Dialog(), FALSE), IDM_ABOUTBOX, item, sizeof item, MF_BYCOMMAND);
+                aboutItem = item;
+            },
+            &m_events, &m_notes);
+        const CString after = CString("c:\\Ithra通讯") + CTime::GetCurrentTime().Format("%m%d%H%M");
+        EXPECT_TRUE(proposed == before.GetString() || proposed == after.GetString())
+            << "mode " << int(mode) << ": " << proposed << m_notes;
+        EXPECT_TRUE(browse);
+        EXPECT_TRUE(start);
+        EXPECT_FALSE(dlg.m_bKeepDataMode);
+        EXPECT_EQ("&About Velkor...", aboutItem);
+    }
+}
+
+TEST_F(SfxDlgTest, Mode2ProposesThePreviousFolderAndDisablesBrowse)
+{
+    CSfxDlg dlg;
+    dlg.m_strInstallMode = static_cast<char>(2);
+    dlg.m_strPrevPath = "d:\\旧版\\Orvex";
+    std::string proposed;
+    bool browse = true, editable = false;
+    RunDialog(
+        dlg,
+        [&](DialogDriver& d) {
+            proposed = d.Text(IDC_DEST_PATH);
+            browse = d.Enabled(IDC_BROWSE);
+            editable = d.Enabled(IDC_DEST_PATH);
+        },
+        &m_events, &m_notes);
+    EXPECT_EQ("d:\\旧版\\Orvex", proposed) << m_notes;
+    EXPECT_FALSE(browse);
+    EXPECT_TRUE(editable);
+    EXPECT_TRUE(dlg.m_bKeepDataMode);
+}
+
+TEST_F(SfxDlgTest, InstallsIntoTheTypedFolderCountsDownAndStartsTheClient)
+{
+    const std::vector<FixtureFile> files = {
+        {"Rendo.exe", RendoBytes()},
+        {"readme.txt", "Orvex\r\n"},
+        {"config\\client.ini", "[client]\r\nserver=example\r\n"},
+        {"skins\\默认\\theme.ini", "[theme]\r\n"},
+        {"skins\\誠信\\说明.txt", std::string(3000, 'z')},
+        {"user\\keep01.pst", "new data"},
+    };
+    CSfxDlg dlg;
+    dlg.m_strInstallMode = static_cast<char>(0);
+    dlg.m_archive.SetArchivePath(WriteInstaller(files));
+    const CString dest = m_tmp.Path() + "\\新目录";
+    const CString marker = dest + "\\rendo-started.txt";
+
+    DialogRunOptions options;
+    options.markerPath = marker.GetString();
+    options.onProgress = [](HWND hDlg, int count) {
+        if (count == 3)
+            WritePng(CaptureWindow(hDlg), ScreenshotPath("dialog-extracting.png"));
+    };
+    bool doneShown = false;
+    std::string countdownBefore;
+    const INT_PTR result = RunDialog(
+        dlg,
+        [&](DialogDriver& d) {
+            d.SetText(IDC_DEST_PATH, dest.GetString());
+            WritePng(CaptureWindow(d.Dialog()), ScreenshotPath("dialog-ready.png"));
+            countdownBefore = d.Text(IDC_COUNTDOWN);
+            d.Click(IDC_START);
+            doneShown = DialogDriver::WaitUntil([&] { return d.Text(IDC_STATUS) == kDone; }, 60000);
+            if (DialogDriver::WaitUntil([&] { return d.Text(IDC_COUNTDOWN) == CountdownText(5); }, 10000))
+                WritePng(CaptureWindow(d.Dialog()), ScreenshotPath("dialog-countdown.png"));
+            // The dialog closes itself after starting the client.
+            DialogDriver::WaitUntil([&] { return !IsWindow(d.Dialog()); }, 20000);
+        },
+        &m_events, &m_notes, options);
+    ASSERT_TRUE(doneShown) << m_notes;
+    EXPECT_EQ(IDCANCEL, result) << "WM_CLOSE ends the dialog as a cancel";
+    EXPECT_EQ("", countdownBefore);
+
+    // One status text per entry, last entry first, folder as typed.
+    std::vector<std::string> expected;
+    for (size_t i = files.size(); i-- > 0;)
+        expected.push_back(kCopying + dest.GetString() + "\\" + files[i].name + ".zup");
+    std::vector<std::string> statuses = TextsOf(m_events, DialogEvent::StatusText);
+    ASSERT_GE(statuses.size(), expected.size() + 1);
+    EXPECT_EQ(expected, std::vector<std::string>(statuses.begin(), statuses.begin() + expected.size()));
+    EXPECT_EQ(kDone, statuses.back());
+
+    EXPECT_EQ((std::vector<int>{1, 2, 3, 4, 5, 6}), ValuesOf(m_events, DialogEvent::Progress));
+    EXPECT_EQ(100, dlg.m_progress.GetPos());
+
+    for (const FixtureFile& f : files)
+        EXPECT_EQ(f.content, ReadBinaryFile(dest + "\\" + f.name.c_str())) << f.name;
+
+    // The countdown runs 7 to 0; the client is started with the 0, and the
+    // very next timer tick closes the dialog.
+    std::vector<std::string> countdown;
+    for (int n = 7; n >= 0; --n)
+        countdown.push_back(CountdownText(n));
+    EXPECT_EQ(countdown, TextsOf(m_events, DialogEvent::CountdownText));
+    for (const DialogEvent& e : m_events) {
+        if (e.kind == DialogEvent::CountdownText && e.text != CountdownText(0)) {
+            EXPECT_FALSE(e.markerExisted) << "client started before the eighth tick: " << e.text;
+        }
+    }
+    size_t zeroAt = 0;
+    for (size_t i = 0; i < m_events.size(); ++i)
+        if (m_events[i].kind == DialogEvent::CountdownText && m_events[i].text == CountdownText(0))
+            zeroAt = i;
+    int ticksAfterLaunch = 0;
+    bool destroyed = false;
+    for (size_t i = zeroAt + 1; i < m_events.size(); ++i) {
+        ticksAfterLaunch += m_events[i].kind == DialogEvent::Timer;
+        destroyed |= m_events[i].kind == DialogEvent::Destroyed;
+    }
+    EXPECT_EQ(1, ticksAfterLaunch);
+    EXPECT_TRUE(destroyed);
+    EXPECT_TRUE(dlg.m_bLaunched);
+    EXPECT_TRUE(DialogDriver::WaitUntil([&] { return Exists(marker); }, 20000)) << "the client never ran";
+
+    // The desktop now holds the shortcut to this installation's client.
+    CString desktop;
+    ASSERT_TRUE(ReadRegistryString(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                                   "Desktop", &desktop));
+    EXPECT_TRUE(FileContainsText(desktop + "\\Orvex 高级通讯管理.lnk", dest + "\\Rendo.exe"));
+}
+
+TEST_F(SfxDlgTest, KeepModeEndsTheBarAt90AndClosingDuringTheCountdownStartsNothing)
+{
+    // Ten entries; entry 0, handled last, is a protected file and skipped.
+    std::vector<FixtureFile> files = {{"user\\keep01.pst", "new data"}, {"Rendo.exe", RendoBytes()}};
+    for (int i = 2; i < 10; ++i)
+        files.push_back({"data\\file" + std::to_string(i) + ".dat", std::string(100 + i, char('a' + i))});
+    const CString prev = m_tmp.Path() + "\\installed";
+    CreateDirectoryA(prev, nullptr);
+    CreateDirectoryA(prev + "\\user", nullptr);
+    WriteBinaryFile(prev + "\\user\\keep01.pst", "the user's own data");
+
+    CSfxDlg dlg;
+    dlg.m_strInstallMode = static_cast<char>(2);
+    dlg.m_strPrevPath = prev;
+    dlg.m_archive.SetArchivePath(WriteInstaller(files));
+    bool counting = false;
+    RunDialog(
+        dlg,
+        [&](DialogDriver& d) {
+            d.Click(IDC_START);
+            counting = DialogDriver::WaitUntil([&] { return d.Text(IDC_COUNTDOWN) == CountdownText(7); }, 60000);
+            d.Close();
+        },
+        &m_events, &m_notes);
+    ASSERT_TRUE(counting) << m_notes;
+    EXPECT_EQ(90, dlg.m_progress.GetPos());
+    EXPECT_EQ(9, ValuesOf(m_events, DialogEvent::Progress).back());
+    EXPECT_EQ("the user's own data", ReadBinaryFile(prev + "\\user\\keep01.pst"));
+    EXPECT_EQ(std::string(109, 'j'), ReadBinaryFile(prev + "\\data\\file9.dat"));
+    EXPECT_FALSE(dlg.m_bLaunched);
+    EXPECT_FALSE(Exists(prev + "\\rendo-started.txt"));
+}
+
+struct FailureCase {
+    const char* label;
+    std::string (*image)();
+    const std::string* text;
+};
+
+std::string ImageWithoutArchive() { return std::string(4096, 'M'); }
+std::string ImageWithNoEntries() { return MakeInstallerImage({}); }
+std::string DamagedImageBytes()
+{
+    for (const DamagedImage& d : MakeDamagedCorpus())
+        if (d.expected == SFX_ERR_DAMAGED)
+            return d.bytes;
+    return std::string();
+}
+
+class SfxDlgFailureTest : public SfxDlgTest, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(SfxDlgFailureTest, ShowsTheFailureTextKeepsButtonsDisabledAndDoesNotCountDown)
+{
+    const std::string image = GetParam().image();
+    ASSERT_FALSE(image.empty());
+    const CString archive = m_tmp.Path() + "\\setup.bin";
+    WriteBinaryFile(archive, image);
+    const CString dest = m_tmp.Path() + "\\target";
+
+    CSfxDlg dlg;
+    dlg.m_strInstallMode = static_cast<char>(0);
+    dlg.m_archive.SetArchivePath(archive);
+    std::string status;
+    bool start = true, browse = true, waited = false;
+    RunDialog(
+        dlg,
+        [&](DialogDriver& d) {
+            d.SetText(IDC_DEST_PATH, dest.GetString());
+            d.Click(IDC_START);
+            DialogDriver::WaitUntil([&] { return !d.Enabled(IDC_START) && !d.Text(IDC_STATUS).empty(); }, 60000);
+            const size_t from = d.Events().size();
+            status = d.Text(IDC_STATUS);
+            // A countdown would tick within a second: let the close-watch
+            // timer tick three times (1.5 s) first.
+            waited = DialogDriver::WaitUntil([&] { return CloseWatchTicksAfter(d, from, 3); }, 20000);
+            start = d.Enabled(IDC_START);
+            browse = d.Enabled(IDC_BROWSE);
+        },
+        &m_events, &m_notes);
+    EXPECT_EQ(*GetParam().text, status) << m_notes;
+    EXPECT_TRUE(waited);
+    EXPECT_FALSE(start);
+    EXPECT_FALSE(browse);
+    EXPECT_TRUE(TextsOf(m_events, DialogEvent::CountdownText).empty());
+    for (int id : ValuesOf(m_events, DialogEvent::Timer))
+        EXPECT_NE(TIMER_COUNTDOWN, id);
+    EXPECT_TRUE(ValuesOf(m_events, DialogEvent::Progress).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Archives, SfxDlgFailureTest,
+                         ::testing::Values(FailureCase{"NoMagic", &ImageWithoutArchive, &kNoData},
+                                           FailureCase{"NoEntries", &ImageWithNoEntries, &kNoData},
+                                           FailureCase{"Damaged", &DamagedImageBytes, &kInternal}),
+                         [](const ::testing::TestParamInfo<FailureCase>& info) { return info.param.label; });
+
+TEST_F(SfxDlgTest, EnterInTheFolderBoxEndsTheDialogWithoutInstalling)
+{
+    CSfxDlg dlg;
+    dlg.m_strInstallMode = static_cast<char>(0);
+    dlg.m_archive.SetArchivePath(WriteInstaller({{"readme.txt", "text"}}));
+    const CString dest = m_tmp.Path() + "\\never";
+    const INT_PTR result = RunDialog(
+        dlg,
+        [&](DialogDriver& d) {
+            d.SetText(IDC_DEST_PATH, dest.GetString());
+            PostMessageA(d.Item(IDC_DEST_PATH), WM_KEYDOWN, VK_RETURN, 0);
+            DialogDriver::WaitUntil([&] { return !IsWindow(d.Dialog()); }, 20000);
+        },
+        &m_events, &m_notes);
+    EXPECT_EQ(IDOK, result) << m_notes;
+    EXPECT_EQ(dest, dlg.m_strDestPath) << "the exchange on OK reads the box";
+    EXPECT_TRUE(ValuesOf(m_events, DialogEvent::Progress).empty());
+    EXPECT_FALSE(Exists(dest));
+}
+
+BOOL CALLBACK FindAboutBox(HWND h, LPARAM lParam)
+{
+    char cls[16] = "";
+    GetClassNameA(h, cls, sizeof cls);
+    if (std::string(cls) == "#32770" && GetWindow(h, GW_OWNER) != nullptr && IsWindowVisible(h)) {
+        *reinterpret_cast<HWND*>(lParam) = h;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+TEST_F(SfxDlgTest, SystemMenuOpensTheAboutBoxOwnedByTheDialog)
+{
+    // As at start-up: the dialog is the application's main window.
+    CWinApp app;
+    CSfxDlg dlg;
+    app.m_pMainWnd = &dlg;
+    dlg.m_strInstallMode = static_cast<char>(0);
+    HWND owner = nullptr, mainWindow = nullptr;
+    bool mainDisabled = false, aboutGone = false;
+    RunDialog(
+        dlg,
+        [&](DialogDriver& d) {
+            PostMessageA(d.Dialog(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+            HWND about = nullptr;
+            DialogDriver::WaitUntil(
+                [&] {
+                    EnumThreadWindows(d.m_uiThread, &FindAboutBox, reinterpret_cast<LPARAM>(&about));
+                    return about != nullptr;
+                },
+                20000);
+            if (!about)
+                return;
+            owner = GetWindow(about, GW_OWNER);
+            mainWindow = d.Dialog();
+            mainDisabled = !IsWindowEnabled(d.Dialog());
+            PostMessageA(about, WM_COMMAND, IDOK, 0);
+            aboutGone = DialogDriver::WaitUntil([&] { return !IsWindow(about); }, 20000);
+        },
+        &m_events, &m_notes);
+    EXPECT_EQ(dlg.m_hWnd, nullptr);
+    ASSERT_NE(nullptr, owner) << m_notes;
+    EXPECT_EQ(mainWindow, owner);
+    EXPECT_TRUE(mainDisabled) << "the about box is modal to the dialog";
+    EXPECT_TRUE(aboutGone);
+}
+
+}  // namespace
