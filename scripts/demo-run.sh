@@ -58,6 +58,8 @@ rm -f "$host_folder/rendo-started.txt"
 
 echo "-- second installation over the first, keeping the user data"
 run_installer second
+second=$(sed -n 's/^folder: //p' "$demo/second/driver.log" | head -n 1)
+[ "$second" = "$folder" ] || { echo "demo: the second installation went to $second, not over $folder" >&2; exit 1; }
 if grep -q "messages the user must not lose" "$host_folder/user/keep01.pst"; then
   echo "  user\\keep01.pst kept"
 else

@@ -153,12 +153,20 @@ int main(int argc, char** argv)
     HWND status = GetDlgItem(main, IDC_STATUS);
     HWND countdown = GetDlgItem(main, IDC_COUNTDOWN);
     // Catch the bar while it moves; a small payload may finish before that.
+    // The picture is taken a moment after the status names a new entry, so
+    // that the installer has painted it.
+    std::string first;
     for (int waited = 0; waited < 30000 && Text(countdown).empty() && IsWindow(main); waited += 5) {
         const std::string copying = Text(status);
         if (copying.rfind(kCopying, 0) == 0) {
-            SaveWindowPicture(main, "extracting");
-            std::printf("extracting: %s\n", copying.c_str());
-            break;
+            if (first.empty()) {
+                first = copying;
+            } else if (copying != first) {
+                Sleep(30);
+                SaveWindowPicture(main, "extracting");
+                std::printf("extracting: %s\n", copying.c_str());
+                break;
+            }
         }
         Sleep(5);
     }
