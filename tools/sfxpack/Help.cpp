@@ -37,7 +37,7 @@ const Page kPages[] = {
      "    name part ending in a dot or a blank; two names equal but for letter\n"
      "    case; a stored name equal to another file's installed name; a file that\n"
      "    cannot be opened; a link to nothing or to a folder; a stub that is not a\n"
-     "    PE executable. Any of them refuses the build.\n"
+     "    PE executable; an OUT inside DIR. Any of them refuses the build.\n"
      "\n"
      "    A warning (the build goes on) names each file whose temporary path\n"
      "    below the longest installation folder the installer proposes\n"
