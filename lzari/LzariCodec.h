@@ -62,8 +62,8 @@ public:
     // early, with a failure status, on a cut stream or a write error.
     uint32_t Decode();
 
-    // The first failure of the run, in the order read error, write error,
-    // truncation; STATUS_OK when the run was sound.
+    // What went wrong in the run, a read error before a write error before
+    // a cut stream; STATUS_OK when the run was sound.
     Status GetStatus() const;
     bool IsTruncated() const { return m_bTruncated; }
     // Decode: how many bytes the bit reader asked for after the input ended.
