@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -351,6 +352,52 @@ TEST_F(SfxDlgTest, EnterInTheFolderBoxEndsTheDialogWithoutInstalling)
     EXPECT_EQ(dest, dlg.m_strDestPath) << "the exchange on OK reads the box";
     EXPECT_TRUE(ValuesOf(m_events, DialogEvent::Progress).empty());
     EXPECT_FALSE(Exists(dest));
+}
+
+TEST_F(SfxDlgTest, StaticTextsAndTheDialogTakeItsColoursEditBoxesKeepTheSystemOnes)
+{
+    auto dlg = std::make_unique<CSfxDlg>();
+    dlg->m_strInstallMode = static_cast<char>(0);
+    struct Answer {
+        HBRUSH brush = nullptr;
+        COLORREF text = 0;
+        int bkMode = 0;
+    } stat, stat2, dialog, edit;
+    RunDialog(
+        *dlg,
+        [&](DialogDriver& d) {
+            HDC hdc = CreateCompatibleDC(nullptr);
+            const auto ask = [&](UINT message, HWND ctl, Answer* a) {
+                SetTextColor(hdc, RGB(1, 2, 3));
+                SetBkMode(hdc, OPAQUE);
+                DWORD_PTR r = 0;
+                SendMessageTimeoutA(d.Dialog(), message, reinterpret_cast<WPARAM>(hdc), reinterpret_cast<LPARAM>(ctl),
+                                    SMTO_NORMAL, 20000, &r);
+                a->brush = reinterpret_cast<HBRUSH>(r);
+                a->text = GetTextColor(hdc);
+                a->bkMode = GetBkMode(hdc);
+            };
+            ask(WM_CTLCOLORSTATIC, d.Item(IDC_STATUS), &stat);
+            ask(WM_CTLCOLORSTATIC, d.Item(IDC_COUNTDOWN), &stat2);
+            ask(WM_CTLCOLORDLG, d.Dialog(), &dialog);
+            ask(WM_CTLCOLOREDIT, d.Item(IDC_DEST_PATH), &edit);
+            DeleteDC(hdc);
+        },
+        &m_events, &m_notes);
+    LOGBRUSH lb{};
+    ASSERT_NE(nullptr, stat.brush) << m_notes;
+    EXPECT_EQ(stat.brush, stat2.brush) << "one brush per dialog";
+    EXPECT_EQ(stat.brush, dialog.brush);
+    EXPECT_EQ(RGB(20, 90, 0), stat.text);
+    EXPECT_EQ(TRANSPARENT, stat.bkMode);
+    EXPECT_EQ(RGB(20, 90, 0), dialog.text);
+    EXPECT_NE(stat.brush, edit.brush);
+    EXPECT_NE(RGB(20, 90, 0), edit.text);
+    ASSERT_EQ(static_cast<int>(sizeof lb), GetObjectA(stat.brush, sizeof lb, &lb));
+    EXPECT_EQ(RGB(233, 241, 252), lb.lbColor);
+    EXPECT_EQ(static_cast<UINT>(BS_SOLID), lb.lbStyle);
+    dlg.reset();
+    EXPECT_EQ(0, GetObjectA(stat.brush, sizeof lb, &lb)) << "the brush is released with the dialog";
 }
 
 BOOL CALLBACK FindAboutBox(HWND h, LPARAM lParam)
