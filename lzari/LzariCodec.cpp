@@ -537,36 +537,37 @@ int CLzariCodec::CompareTail(int r, int p, int* cmp) const
 
 LZARI_ALWAYS_INLINE void CLzariCodec::InsertString(int r)
 {
-    int p = RING_SIZE + 1 + m_text[r];
     Left(r) = Right(r) = TREE_NIL;
     m_nMatchLen = 0;
     // Every string in a tree shares its first byte, and bytes 1 to 8 decide
     // most comparisons at once. A string that agrees with r in fewer than
     // three bytes only steers the walk.
-    const uint64_t head = LoadBigEndian64(m_text + r + 1);
-    bool right = true;  // the first step leaves the root to the right
+    const unsigned char* const text = m_text + 1;
+    const uint64_t head = LoadBigEndian64(text + r);
+    // The link to follow next, as an index into m_child: the root's right.
+    size_t link = 2 * static_cast<size_t>(RING_SIZE + 1 + m_text[r]) + 1;
+    int p;
     for (;;) {
-        int* const link = &m_child[2 * p + (right ? 1 : 0)];
-        if (*link == TREE_NIL) {
-            *link = r;
-            m_parent[r] = p;
+        p = m_child[link];
+        if (p == TREE_NIL) {
+            m_child[link] = r;
+            m_parent[r] = static_cast<int>(link >> 1);
             return;
         }
-        p = *link;
-        const uint64_t other = LoadBigEndian64(m_text + p + 1);
+        const size_t node = static_cast<unsigned>(p);
+        const uint64_t other = LoadBigEndian64(text + node);
         const uint64_t diff = head ^ other;
-        if (diff >= (static_cast<uint64_t>(1) << 48)) {
-            right = head > other;
+        link = 2 * node + (other < head ? 1 : 0);
+        if (diff >= (static_cast<uint64_t>(1) << 48))
             continue;
-        }
-        int i, cmp;
+        int i;
         if (diff != 0) {
             i = 1 + (__builtin_clzll(diff) >> 3);
-            cmp = head > other ? 1 : -1;
         } else {
+            int cmp;
             i = CompareTail(r, p, &cmp);
+            link = 2 * node + (cmp >= 0 ? 1 : 0);
         }
-        right = cmp >= 0;
         const int dist = (r - p) & (RING_SIZE - 1);
         if (i > m_nMatchLen) {
             m_nMatchPos = dist;
