@@ -176,13 +176,17 @@ TEST_F(SfxDlgTest, InstallsIntoTheTypedFolderCountsDownAndStartsTheClient)
     const INT_PTR result = RunDialog(
         dlg,
         [&](DialogDriver& d) {
-            d.SetText(IDC_DEST_PATH, dest.GetString());
+            // The dialog as it opens, with its proposed folder.
+            RedrawWindow(d.Dialog(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
             WritePng(CaptureWindow(d.Dialog()), ScreenshotPath("dialog-ready.png"));
+            d.SetText(IDC_DEST_PATH, dest.GetString());
             countdownBefore = d.Text(IDC_COUNTDOWN);
             d.Click(IDC_START);
             doneShown = DialogDriver::WaitUntil([&] { return d.Text(IDC_STATUS) == kDone; }, 60000);
-            if (DialogDriver::WaitUntil([&] { return d.Text(IDC_COUNTDOWN) == CountdownText(5); }, 10000))
+            if (DialogDriver::WaitUntil([&] { return d.Text(IDC_COUNTDOWN) == CountdownText(5); }, 10000)) {
+                RedrawWindow(d.Dialog(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
                 WritePng(CaptureWindow(d.Dialog()), ScreenshotPath("dialog-countdown.png"));
+            }
             // The dialog closes itself after starting the client.
             DialogDriver::WaitUntil([&] { return !IsWindow(d.Dialog()); }, 20000);
         },
