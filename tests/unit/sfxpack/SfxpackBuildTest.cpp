@@ -18,6 +18,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <sys/mount.h>
 #include <unistd.h>
 #endif
@@ -272,6 +273,87 @@ TEST_F(SfxpackBuildTest, AnUnreadableFileFailsWithOneLineAndNoOutput)
     const std::vector<std::string> lines = LinesWith(o.err, Printable(Src("secret.key")));
     ASSERT_EQ(lines.size(), 1u) << o.err;
     EXPECT_NE(lines[0].find(std::strerror(EACCES)), std::string::npos) << lines[0];
+}
+
+// stderr on a pseudo-terminal for a while, and what was written to it.
+class StderrOnTerminal {
+public:
+    StderrOnTerminal()
+    {
+        m_master = posix_openpt(O_RDWR | O_NOCTTY);
+        if (m_master < 0 || grantpt(m_master) != 0 || unlockpt(m_master) != 0)
+            return;
+        const int slave = open(ptsname(m_master), O_RDWR | O_NOCTTY);
+        if (slave < 0)
+            return;
+        std::fflush(stderr);
+        m_saved = dup(2);
+        dup2(slave, 2);
+        close(slave);
+    }
+    ~StderrOnTerminal()
+    {
+        Restore();
+        if (m_master >= 0)
+            close(m_master);
+    }
+    bool Ready() const { return m_saved >= 0; }
+    // Puts stderr back and returns what the terminal received.
+    std::string Take()
+    {
+        Restore();
+        std::string text;
+        char buffer[4096];
+        fcntl(m_master, F_SETFL, O_NONBLOCK);
+        ssize_t n;
+        while ((n = read(m_master, buffer, sizeof buffer)) > 0)
+            text.append(buffer, static_cast<size_t>(n));
+        return text;
+    }
+
+private:
+    void Restore()
+    {
+        if (m_saved >= 0) {
+            std::fflush(stderr);
+            dup2(m_saved, 2);
+            close(m_saved);
+            m_saved = -1;
+        }
+    }
+    int m_master = -1;
+    int m_saved = -1;
+};
+
+TEST_F(SfxpackBuildTest, ATerminalShowsProgressUnlessQuiet)
+{
+    TestRandom random(9);
+    for (int i = 0; i < 3; ++i)
+        Write(Src("f" + std::to_string(i) + ".txt"), random.Text(20000));
+    const std::vector<std::string> argv = {"--stub", U8(m_root / "stub.exe"), "--from", U8(m_root / "src"),
+                                           "-o",     U8(m_root / "setup.exe")};
+    for (const bool quiet : {false, true}) {
+        SCOPED_TRACE(quiet);
+        std::vector<std::string> args = argv;
+        if (quiet)
+            args.push_back("--quiet");
+        StderrOnTerminal terminal;
+        ASSERT_TRUE(terminal.Ready());
+        ::testing::internal::CaptureStdout();
+        const int code = RunBuild(args);
+        const std::string out = ::testing::internal::GetCapturedStdout();
+        const std::string shown = terminal.Take();
+        EXPECT_EQ(code, EXIT_OK);
+        EXPECT_EQ(out.rfind("built ", 0), 0u) << out;
+        if (quiet) {
+            EXPECT_EQ(shown, "");
+        } else {
+            EXPECT_NE(shown.find("/3 entries"), std::string::npos) << shown;
+            EXPECT_NE(shown.find("ETA"), std::string::npos) << shown;
+            // The line is cleared before the summary.
+            EXPECT_EQ(shown.back(), '\r') << shown;
+        }
+    }
 }
 
 TEST_F(SfxpackBuildTest, AnInterruptStopsThePackingAndRemovesEveryTemporaryFile)
