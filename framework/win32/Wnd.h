@@ -23,6 +23,8 @@
 #include "framework/win32/Gdi.h"
 #include "framework/win32/MsgMap.h"
 
+// CMenu: a non-owning wrapper of a menu handle (here: the system menu).
+// Unlike MFC's it never destroys the menu and has no handle map.
 class CMenu {
 public:
     BOOL AppendMenu(UINT nFlags, UINT_PTR nIDNewItem = 0, LPCSTR lpszNewItem = nullptr)
