@@ -415,6 +415,61 @@ BOOL CALLBACK FindAboutBox(HWND h, LPARAM lParam)
     return TRUE;
 }
 
+// The folder-browse window opened by the browse button, once it shows.
+HWND WaitForBrowseWindow(DialogDriver& d)
+{
+    HWND browse = nullptr;
+    DialogDriver::WaitUntil(
+        [&] {
+            EnumThreadWindows(d.m_uiThread, &FindAboutBox, reinterpret_cast<LPARAM>(&browse));
+            return browse != nullptr;
+        },
+        20000);
+    return browse;
+}
+
+TEST_F(SfxDlgTest, BrowseCancelKeepsTheTypedFolderAndConfirmingReplacesIt)
+{
+    for (const bool confirm : {false, true}) {
+        CSfxDlg dlg;
+        dlg.m_strInstallMode = static_cast<char>(0);
+        std::string caption, shown;
+        HWND owner = nullptr, mainWindow = nullptr;
+        bool closed = false;
+        RunDialog(
+            dlg,
+            [&](DialogDriver& d) {
+                mainWindow = d.Dialog();
+                d.SetText(IDC_DEST_PATH, "x:\\typed");
+                d.Click(IDC_BROWSE);
+                HWND browse = WaitForBrowseWindow(d);
+                if (!browse)
+                    return;
+                char text[128] = "";
+                GetWindowTextA(browse, text, sizeof text);
+                caption = text;
+                owner = GetWindow(browse, GW_OWNER);
+                PostMessageA(browse, WM_COMMAND, confirm ? IDOK : IDCANCEL, 0);
+                closed = DialogDriver::WaitUntil([&] { return !IsWindow(browse); }, 20000);
+                shown = d.Text(IDC_DEST_PATH);
+            },
+            &m_events, &m_notes);
+        ASSERT_TRUE(closed) << m_notes;
+        EXPECT_EQ("Select Extraction Directory", caption);
+        EXPECT_EQ(mainWindow, owner);
+        if (confirm) {
+            // The shell's own selection (the proposed folder does not exist):
+            // a real folder, now in the member and in the box.
+            EXPECT_NE("x:\\typed", shown);
+            EXPECT_EQ(CString(shown.c_str()), dlg.m_strDestPath);
+            EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(shown.c_str())) << shown;
+        } else {
+            EXPECT_EQ("x:\\typed", shown);
+            EXPECT_EQ(0, dlg.m_strDestPath.Find("c:\\Ithra通讯")) << "the member keeps the proposal";
+        }
+    }
+}
+
 TEST_F(SfxDlgTest, SystemMenuOpensTheAboutBoxOwnedByTheDialog)
 {
     // As at start-up: the dialog is the application's main window.
