@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <set>
 #include <system_error>
 
 #include "HostText.h"
@@ -164,6 +165,23 @@ void CheckEntries(const fs::path& from, const std::vector<PlannedEntry>& entries
             problems->push_back({Printable(entry.source), "its packed name \"" + Utf8FromGbk(entry.storedName) +
                                                               "\" is the installed name of " +
                                                               Printable(entries[clash->second].source)});
+    }
+}
+
+void CheckEmptyFolders(const fs::path& from, const std::vector<PlannedEntry>& entries, std::vector<PlanProblem>* warnings)
+{
+    std::set<fs::path> holding;  // folders with a file below them
+    for (const PlannedEntry& entry : entries)
+        for (fs::path p = entry.source.parent_path(); p.has_relative_path() && p != from && holding.insert(p).second;)
+            p = p.parent_path();
+    std::error_code ec;
+    fs::recursive_directory_iterator it(from, ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        std::error_code typeError;
+        if (!it->is_directory(typeError) || it->is_symlink(typeError) || holding.count(it->path()))
+            continue;
+        warnings->push_back({Printable(it->path()), "holds no file; the installer will not create it"});
+        it.disable_recursion_pending();
     }
 }
 

@@ -50,6 +50,12 @@ InstallFolder LongestProposedFolder();
 // form.
 bool InstallFolderFromUtf8(const std::string& utf8, InstallFolder* folder);
 
+// The installer makes folders only on the way to a file, so a folder with
+// no file below it will not exist after installation. Adds one warning per
+// such folder, naming the outermost.
+void CheckEmptyFolders(const std::filesystem::path& from, const std::vector<PlannedEntry>& entries,
+                       std::vector<PlanProblem>* warnings);
+
 // Windows paths hold at most 259 bytes before their terminator. Adds one
 // warning per entry whose temporary file (folder, backslash, stored name)
 // would reach 260 bytes, and a last one naming the longest such path.

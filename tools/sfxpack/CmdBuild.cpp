@@ -172,6 +172,7 @@ int RunBuild(const std::vector<std::string>& argv)
         return EXIT_DATA;
     }
     std::vector<PlanProblem> warnings;
+    CheckEmptyFolders(from, entries, &warnings);
     CheckPathLengths(entries, longestFolder, &warnings);
     for (const PlanProblem& w : warnings)
         Warning(w.file + ": " + w.message);

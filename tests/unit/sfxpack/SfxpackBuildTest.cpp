@@ -502,6 +502,20 @@ TEST_F(SfxpackBuildTest, LongPathsWarnNamingTheFileAndTheLongestPath)
     EXPECT_EQ(LinesWith(o.err, Printable(Src(tooLong)) + ":").size(), 2u) << o.err;
 }
 
+TEST_F(SfxpackBuildTest, FoldersWithoutFilesWarnButTheBuildGoesOn)
+{
+    Write(Src("app/main.txt"), "main");
+    fs::create_directories(Src("logs"));
+    fs::create_directories(Src("cache/tmp/deeper"));
+    fs::create_directories(Src("app/plugins"));
+    const Outcome o = Build(m_root / "setup.exe");
+    ASSERT_EQ(o.code, EXIT_OK) << o.err;
+    // The outermost folder of each empty branch, and nothing else.
+    for (const char* folder : {"logs", "cache", "app/plugins"})
+        EXPECT_EQ(LinesWith(o.err, "warning: " + Printable(Src(folder)) + ": holds no file").size(), 1u) << o.err;
+    EXPECT_EQ(LinesWith(o.err, "warning").size(), 3u) << o.err;
+}
+
 TEST_F(SfxpackBuildTest, BadOptionsAreUsageErrors)
 {
     Write(Src("a.txt"), "a");
