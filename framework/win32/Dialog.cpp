@@ -80,7 +80,7 @@ INT_PTR CDialog::DoModal()
     AfxThreadState& ts = AfxGetThreadState();
     m_pPrevModal = ts.pModalTop;
     ts.pModalTop = this;
-    ts.strLastError.Empty();
+    m_bHandlerFailed = false;
     ts.pWndInit = this;
     HHOOK hPrevHook = ts.hHookCbt;
     ts.hHookCbt = ::SetWindowsHookExA(WH_CBT, &CbtFilterHook, nullptr, ::GetCurrentThreadId());
@@ -95,7 +95,7 @@ INT_PTR CDialog::DoModal()
         ts.pWndInit = nullptr;
     ts.pModalTop = m_pPrevModal;
     m_pPrevModal = nullptr;
-    if (!ts.strLastError.IsEmpty())
+    if (m_bHandlerFailed)
         result = -1;
     // A dialog that failed before its window was destroyed normally.
     if (m_hWnd)

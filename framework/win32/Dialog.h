@@ -56,6 +56,7 @@ private:
     friend INT_PTR CALLBACK AfxDlgProc(HWND, UINT, WPARAM, LPARAM);
     friend LRESULT AfxOnWndProcException(const char*, UINT);
     CDialog* m_pPrevModal = nullptr;  // the modal dialog running below this one
+    bool m_bHandlerFailed = false;    // a handler threw while this dialog ran
 };
 
 INT_PTR CALLBACK AfxDlgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);

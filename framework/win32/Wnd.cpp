@@ -21,8 +21,11 @@ LRESULT AfxOnWndProcException(const char* what, UINT message)
     AfxThreadState& ts = AfxGetThreadState();
     ts.strLastError = what ? what : "";
     ::OutputDebugStringA(ts.strLastError);
-    if (ts.pModalTop && ts.pModalTop->m_hWnd)
-        ::EndDialog(ts.pModalTop->m_hWnd, -1);
+    if (ts.pModalTop) {
+        ts.pModalTop->m_bHandlerFailed = true;
+        if (ts.pModalTop->m_hWnd)
+            ::EndDialog(ts.pModalTop->m_hWnd, -1);
+    }
     // A window whose creation handler failed is not created.
     return message == WM_CREATE ? -1 : 0;
 }

@@ -18,6 +18,7 @@ namespace {
 
 const UINT WM_PROBE = WM_APP + 1;
 const UINT WM_BASE_ONLY = WM_APP + 2;
+const UINT WM_NESTED = WM_APP + 3;
 
 class ProbeDlg : public CDialog {
 public:
@@ -26,6 +27,7 @@ public:
     CString m_strPath = "c:\\probe";
     CProgressCtrl m_bar;
     bool m_bThrowInInit = false;
+    INT_PTR m_nNestedResult = 0;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override
@@ -52,6 +54,13 @@ protected:
         return 1;
     }
     LRESULT OnBaseOnly(WPARAM, LPARAM) { return 7; }
+    LRESULT OnNested(WPARAM, LPARAM)
+    {
+        ProbeDlg inner;
+        inner.m_bThrowInInit = true;
+        m_nNestedResult = inner.DoModal();
+        return 0;
+    }
     void OnStart() { m_calls.push_back("start"); }
 
     DECLARE_MESSAGE_MAP()
@@ -61,6 +70,7 @@ BEGIN_MESSAGE_MAP(ProbeDlg, CDialog)
     ON_WM_CREATE()
     ON_MESSAGE(WM_PROBE, &ProbeDlg::OnProbe)
     ON_MESSAGE(WM_BASE_ONLY, &ProbeDlg::OnBaseOnly)
+    ON_MESSAGE(WM_NESTED, &ProbeDlg::OnNested)
     ON_BN_CLICKED(IDC_START, &ProbeDlg::OnStart)
 END_MESSAGE_MAP()
 
@@ -140,6 +150,26 @@ TEST(WindowLayer, ExceptionInOnInitDialogFailsDoModal)
     EXPECT_EQ(-1, dlg.DoModal());
     EXPECT_EQ(CString("init failed"), AfxGetLastWndProcError());
     EXPECT_EQ(nullptr, dlg.m_hWnd);
+}
+
+TEST(WindowLayer, AFailingNestedDialogLeavesTheOuterOneRunning)
+{
+    ProbeDlg dlg;
+    std::vector<DialogEvent> events;
+    std::string notes;
+    bool stillThere = false;
+    const INT_PTR result = RunDialog(
+        dlg,
+        [&](DialogDriver& d) {
+            Send(d.Dialog(), WM_NESTED);
+            stillThere = IsWindow(d.Dialog()) && IsWindowEnabled(d.Dialog());
+            d.Click(IDOK);
+            DialogDriver::WaitUntil([&] { return !IsWindow(d.Dialog()); }, 20000);
+        },
+        &events, &notes);
+    EXPECT_EQ(-1, dlg.m_nNestedResult);
+    EXPECT_TRUE(stillThere);
+    EXPECT_EQ(IDOK, result) << notes;
 }
 
 TEST(WindowLayer, MissingTemplateFailsDoModal)
