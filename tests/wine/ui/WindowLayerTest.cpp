@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "Capture.h"
 #include "DialogDriver.h"
 #include "framework/win32/Dialog.h"
 #include "framework/win32/ProgressCtrl.h"
@@ -176,6 +177,101 @@ TEST(WindowLayer, MissingTemplateFailsDoModal)
 {
     CDialog dlg(4711);
     EXPECT_EQ(-1, dlg.DoModal());
+}
+
+}  // namespace
+
+namespace {
+
+struct ControlSpec {
+    int id;
+    const char* cls;
+    const char* text;
+    RECT dlu;  // x, y, width, height in dialog units
+};
+
+// Opens a template, captures it for people to look at, and checks each
+// control's class, text and place against the layout it must have.
+void CheckTemplate(UINT idd, const char* caption, const std::vector<ControlSpec>& controls, const char* png)
+{
+    CDialog dlg(idd);
+    std::vector<DialogEvent> events;
+    std::string notes, shownCaption;
+    std::vector<std::string> problems;
+    DWORD exStyle = 0;
+    RunDialog(
+        dlg,
+        [&](DialogDriver& d) {
+            char text[256] = "";
+            GetWindowTextA(d.Dialog(), text, sizeof text);
+            shownCaption = text;
+            exStyle = static_cast<DWORD>(GetWindowLongA(d.Dialog(), GWL_EXSTYLE));
+            for (const ControlSpec& c : controls) {
+                HWND h = d.Item(c.id);
+                if (!h) {
+                    problems.push_back("no control " + std::to_string(c.id));
+                    continue;
+                }
+                char cls[64] = "";
+                GetClassNameA(h, cls, sizeof cls);
+                if (_stricmp(cls, c.cls) != 0)
+                    problems.push_back(std::to_string(c.id) + " is a " + cls);
+                if (c.text && d.Text(c.id) != c.text)
+                    problems.push_back(std::to_string(c.id) + " reads " + d.Text(c.id));
+                // The dialog manager converts position and size separately.
+                RECT pos = {c.dlu.left, c.dlu.top, c.dlu.right, c.dlu.bottom};
+                MapDialogRect(d.Dialog(), &pos);
+                RECT got;
+                GetWindowRect(h, &got);
+                MapWindowPoints(nullptr, d.Dialog(), reinterpret_cast<POINT*>(&got), 2);
+                const RECT want = {pos.left, pos.top, pos.left + pos.right, pos.top + pos.bottom};
+                if (!EqualRect(&want, &got))
+                    problems.push_back(std::to_string(c.id) + " is at " + std::to_string(got.left) + "," +
+                                       std::to_string(got.top) + "-" + std::to_string(got.right) + "," +
+                                       std::to_string(got.bottom) + ", not " + std::to_string(want.left) + "," +
+                                       std::to_string(want.top) + "-" + std::to_string(want.right) + "," +
+                                       std::to_string(want.bottom));
+            }
+            RedrawWindow(d.Dialog(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+            WritePng(CaptureWindow(d.Dialog()), ScreenshotPath(png));
+        },
+        &events, &notes);
+    EXPECT_EQ(caption, shownCaption) << notes;
+    EXPECT_EQ(std::vector<std::string>(), problems);
+    if (idd == IDD_SFX_DIALOG) {
+        EXPECT_TRUE(exStyle & WS_EX_APPWINDOW);
+    }
+}
+
+TEST(Resources, MainDialogTemplate)
+{
+    CheckTemplate(IDD_SFX_DIALOG, "Orvex通讯管理系统安装提示",
+                  {{IDOK, "Button", "退出", {15, 85, 54, 14}},
+                   {IDC_START, "Button", "开始安装", {15, 60, 54, 14}},
+                   {IDC_BROWSE, "Button", "程序安装目录", {15, 29, 54, 14}},
+                   {IDC_DEST_PATH, "Edit", "", {79, 29, 168, 14}},
+                   {IDC_PROGRESS, "msctls_progress32", nullptr, {80, 85, 168, 14}},
+                   {IDC_STATUS, "Static", "", {83, 57, 163, 23}},
+                   {IDC_COUNTDOWN, "Static", "", {19, 15, 217, 10}}},
+                  "template-main.png");
+}
+
+TEST(Resources, KeepDataDialogTemplate)
+{
+    CheckTemplate(IDD_KEEP_DATA, "版本更新特别提示",
+                  {{IDOK, "Button", "保留历史数据 继续", {59, 79, 77, 14}},
+                   {IDCANCEL, "Button", "退出", {155, 69, 50, 14}},
+                   {IDC_DISCARD_DATA, "Button", "不保留数据", {156, 88, 50, 14}},
+                   {IDC_KEEP_MESSAGE, "Static", "", {15, 19, 189, 37}}},
+                  "template-keep-data.png");
+}
+
+TEST(Resources, AboutBoxAndSystemMenuText)
+{
+    CheckTemplate(IDD_ABOUTBOX, "关于 Orvex通讯管理系统安装程序", {}, "template-about.png");
+    char text[64] = "";
+    LoadStringA(GetModuleHandleA(nullptr), IDS_ABOUTBOX, text, sizeof text);
+    EXPECT_EQ(std::string("&About Velkor..."), text);
 }
 
 }  // namespace
