@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include "framework/Mbcs.h"
 #include "framework/win32/Wnd.h"
 
 namespace {
@@ -13,6 +14,15 @@ const UINT kEnableOk = WM_USER + 101;
 const UINT kSetSelectionA = WM_USER + 102;
 
 const UINT kBrowseFlags = BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS;  // 9
+
+// Byte index where the text's last character starts, -1 for "".
+int LastCharStart(const CString& text)
+{
+    int last = -1;
+    for (int i = 0; i < text.GetLength(); i += AfxCharLength(text.GetString() + i))
+        last = i;
+    return last;
+}
 
 }  // namespace
 
@@ -28,10 +38,11 @@ int CFolderPicker::Browse(HWND hOwner)
 {
     if (!m_strInitialFolder.IsEmpty()) {
         m_strInitialFolder.TrimRight();
-        const int length = m_strInitialFolder.GetLength();
-        // Only one backslash goes; a drive root "c:\" becomes "c:".
-        if (length > 0 && m_strInitialFolder[length - 1] == '\\')
-            m_strInitialFolder = m_strInitialFolder.Left(length - 1);
+        // Only one backslash goes; a drive root "c:\" becomes "c:". A final
+        // double-byte character whose second byte is 0x5C ("誠") stays whole.
+        const int lastChar = LastCharStart(m_strInitialFolder);
+        if (lastChar >= 0 && m_strInitialFolder[lastChar] == '\\')
+            m_strInitialFolder = m_strInitialFolder.Left(lastChar);
     }
 
     IMalloc* pMalloc = nullptr;

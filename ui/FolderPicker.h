@@ -47,7 +47,8 @@ public:
     // File-system folder shown as the root of the tree; empty: the desktop.
     CString m_strRootFolder;
     // Folder selected when the window opens; Browse drops trailing blanks
-    // and then one trailing backslash, in place.
+    // and then one trailing backslash, in place (never the second byte of a
+    // double-byte character).
     CString m_strInitialFolder;
     // Text above the tree (passed as "" when not set).
     CString m_strTitle;
