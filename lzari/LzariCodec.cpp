@@ -4,8 +4,14 @@
 
 #if defined(__GNUC__)
 #define LZARI_ALWAYS_INLINE inline __attribute__((always_inline))
+#define LZARI_UNLIKELY(x) __builtin_expect(!!(x), 0)
+// Hides a value's origin from the optimiser, so that it recomputes what it
+// needs from it instead of keeping copies alive through a hot loop.
+#define LZARI_OPAQUE(v) __asm__("" : "+r"(v))
 #else
 #define LZARI_ALWAYS_INLINE inline
+#define LZARI_UNLIKELY(x) (x)
+#define LZARI_OPAQUE(v) ((void)0)
 #endif
 
 CLzariCodec::CLzariCodec()
@@ -538,28 +544,42 @@ int CLzariCodec::CompareTail(int r, int p, int* cmp) const
 LZARI_ALWAYS_INLINE void CLzariCodec::InsertString(int r)
 {
     Left(r) = Right(r) = TREE_NIL;
-    m_nMatchLen = 0;
     // Every string in a tree shares its first byte, and bytes 1 to 8 decide
     // most comparisons at once. A string that agrees with r in fewer than
-    // three bytes only steers the walk.
-    const unsigned char* const text = m_text + 1;
-    const uint64_t head = LoadBigEndian64(text + r);
+    // three bytes only steers the walk, so that is the one test of the
+    // common step: the null link carries r's own key, which agrees in all
+    // eight, and so ends the walk through the rarer path.
+    const uint64_t head = LoadBigEndian64(m_text + r + 1);
+    m_key[r] = head;
+    m_key[TREE_NIL] = head;
+    int matchLen = 0;
+    int matchPos = m_nMatchPos;
+    int* const child = m_child;
+    const uint64_t* const key = m_key;
     // The link to follow next, as an index into m_child: the root's right.
     size_t link = 2 * static_cast<size_t>(RING_SIZE + 1 + m_text[r]) + 1;
     int p;
     for (;;) {
-        p = m_child[link];
+        for (;;) {
+            const size_t node = static_cast<unsigned>(child[link]);
+            const uint64_t other = key[node];
+            if (LZARI_UNLIKELY(((head ^ other) >> 48) == 0))
+                break;
+            link = 2 * node + (other < head ? 1 : 0);
+        }
+        LZARI_OPAQUE(link);
+        const size_t node = static_cast<unsigned>(child[link]);
+        const uint64_t other = key[node];
+        const uint64_t diff = head ^ other;
+        p = static_cast<int>(node);
         if (p == TREE_NIL) {
-            m_child[link] = r;
+            child[link] = r;
             m_parent[r] = static_cast<int>(link >> 1);
+            m_nMatchLen = matchLen;
+            m_nMatchPos = matchPos;
             return;
         }
-        const size_t node = static_cast<unsigned>(p);
-        const uint64_t other = LoadBigEndian64(text + node);
-        const uint64_t diff = head ^ other;
         link = 2 * node + (other < head ? 1 : 0);
-        if (diff >= (static_cast<uint64_t>(1) << 48))
-            continue;
         int i;
         if (diff != 0) {
             i = 1 + (__builtin_clzll(diff) >> 3);
@@ -569,15 +589,17 @@ LZARI_ALWAYS_INLINE void CLzariCodec::InsertString(int r)
             link = 2 * node + (cmp >= 0 ? 1 : 0);
         }
         const int dist = (r - p) & (RING_SIZE - 1);
-        if (i > m_nMatchLen) {
-            m_nMatchPos = dist;
-            m_nMatchLen = i;
+        if (i > matchLen) {
+            matchPos = dist;
+            matchLen = i;
             if (i >= MAX_MATCH)
                 break;
-        } else if (i == m_nMatchLen && dist < m_nMatchPos) {
-            m_nMatchPos = dist;
+        } else if (i == matchLen && dist < matchPos) {
+            matchPos = dist;
         }
     }
+    m_nMatchLen = matchLen;
+    m_nMatchPos = matchPos;
     // A full-length match: r takes p's place and p leaves its tree.
     m_parent[r] = m_parent[p];
     Left(r) = Left(p);

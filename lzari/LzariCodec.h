@@ -192,7 +192,15 @@ protected:
     bool m_bInEof;
     unsigned char m_outBuf[OUT_BUF_SIZE];
     int m_nOutUsed;
-    unsigned char m_window[WINDOW_HISTORY + WINDOW_SPAN + WINDOW_SLACK];
+    union {
+        // Decoder: the flat window.
+        unsigned char m_window[WINDOW_HISTORY + WINDOW_SPAN + WINDOW_SLACK];
+        // Encoder: bytes 1 to 8 of the string at each node of the match
+        // trees, as one number that compares as the bytes do (set when the
+        // node is inserted; a node's bytes do not change while it is in a
+        // tree). The entry of TREE_NIL holds the key being inserted.
+        uint64_t m_key[RING_SIZE + 1];
+    };
 
     // Failure report (not part of the stream state).
     uint32_t m_nBytesPastEnd;
