@@ -1,0 +1,55 @@
+# The sfxpack executable itself, as a user runs it (under Wine for the
+# Windows build): exit codes, and a folder whose name and files are Chinese,
+# packed to the same bytes as the checked-in installer on both hosts. The
+# names travel as command-line arguments, so the Windows build's wide
+# arguments are exercised too.
+#
+# cmake -DEXE=... [-DEMULATOR=...] -DDATA=tests/data/sfxpack -DWORK=scratch
+#       [-DWRITE_GOLDEN=1] -P CliGolden.cmake
+foreach(var EXE DATA WORK)
+  if(NOT DEFINED ${var})
+    message(FATAL_ERROR "${var} is not set")
+  endif()
+endforeach()
+
+function(run expected)
+  execute_process(COMMAND ${EMULATOR} ${EXE} ${ARGN}
+    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc STREQUAL expected)
+    message(FATAL_ERROR "sfxpack ${ARGN}: exit ${rc}, expected ${expected}\n${out}\n${err}")
+  endif()
+  set(last_out "${out}" PARENT_SCOPE)
+endfunction()
+
+file(REMOVE_RECURSE "${WORK}")
+set(src "${WORK}/安装 源")
+file(WRITE "${src}/readme.txt" "read me\r\n")
+file(WRITE "${src}/通讯/设置.ini" "[server]\r\nhost=example\r\nport=443\r\n")
+file(WRITE "${src}/bin/誠/錦.txt" "brocade brocade brocade brocade\r\n")
+file(WRITE "${src}/数据/空.dat" "")
+set(out "${WORK}/输出 setup.exe")
+
+run(2)
+run(0 build --help)
+if(NOT last_out MATCHES "SYNOPSIS")
+  message(FATAL_ERROR "build --help shows no manual page:\n${last_out}")
+endif()
+run(2 build --stub "${DATA}/stub.exe" --from "${src}")
+run(0 build --stub "${DATA}/stub.exe" --from "${src}" -o "${out}" -j 2 --quiet)
+
+if(WRITE_GOLDEN)
+  file(COPY_FILE "${out}" "${DATA}/cli_folder.exe")
+endif()
+file(SHA256 "${out}" built)
+file(SHA256 "${DATA}/cli_folder.exe" expected)
+if(NOT built STREQUAL expected)
+  message(FATAL_ERROR "${out} differs from ${DATA}/cli_folder.exe")
+endif()
+
+run(0 list "${out}" --json)
+if(NOT last_out MATCHES "\"name\": \"通讯\\\\\\\\设置.ini.zup\"")
+  message(FATAL_ERROR "list --json lacks the Chinese name:\n${last_out}")
+endif()
+run(0 diff "${out}" "${DATA}/cli_folder.exe")
+run(1 diff "${out}" "${DATA}/gbk_folder.exe")
+file(REMOVE_RECURSE "${WORK}")
