@@ -177,6 +177,8 @@ int RunBuild(const std::vector<std::string>& argv)
     for (const PlanProblem& w : warnings)
         Warning(w.file + ": " + w.message);
 
+    // From here on an interrupt lets the build remove what it wrote.
+    InterruptGuard interruptible;
     OutputFile out(outPath);
     errno = 0;
     if (!out.Open()) {
@@ -189,7 +191,6 @@ int RunBuild(const std::vector<std::string>& argv)
         return EXIT_DATA;
     }
 
-    InterruptGuard interruptible;
     ProgressLine progress(!quiet && StderrIsTerminal());
     PackRequest request;
     request.entries = &entries;
