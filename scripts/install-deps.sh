@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
   wine wine32:i386 wine64
   xvfb x11-apps x11-utils imagemagick xdotool
-  fonts-wqy-zenhei
+  fonts-wqy-zenhei fonts-wine
   locales
   googletest libbenchmark-dev
   nlohmann-json3-dev
