@@ -514,11 +514,10 @@ LZARI_ALWAYS_INLINE int CLzariCodec::DecodePositionInline()
 void CLzariCodec::InitTrees()
 {
     for (int i = RING_SIZE + 1; i <= RING_SIZE + 256; ++i)
-        Right(i) = TREE_NIL;
+        Right(Handle(i)) = NIL_HANDLE;
     for (int i = 0; i < RING_SIZE; ++i)
-        m_parent[i] = TREE_NIL;
+        m_linkOf[i] = NOT_IN_TREE;
 }
-
 
 // Bytes 9 to 59 of the strings at r and p, when bytes 1 to 8 agree: how many
 // of the first 60 bytes agree, and the sign of the first difference in *cmp
@@ -543,50 +542,51 @@ int CLzariCodec::CompareTail(int r, int p, int* cmp) const
 
 LZARI_ALWAYS_INLINE void CLzariCodec::InsertString(int r)
 {
-    Left(r) = Right(r) = TREE_NIL;
+    uint32_t* const tree = m_tree;
+    const size_t hr = Handle(r);
+    Left(hr) = Right(hr) = NIL_HANDLE;
     // Every string in a tree shares its first byte, and bytes 1 to 8 decide
     // most comparisons at once. A string that agrees with r in fewer than
     // three bytes only steers the walk, so that is the one test of the
     // common step: the null link carries r's own key, which agrees in all
     // eight, and so ends the walk through the rarer path.
     const uint64_t head = LoadBigEndian64(m_text + r + 1);
-    m_key[r] = head;
-    m_key[TREE_NIL] = head;
+    std::memcpy(tree + hr, &head, sizeof head);
+    std::memcpy(tree + NIL_HANDLE, &head, sizeof head);
     int matchLen = 0;
     int matchPos = m_nMatchPos;
-    int* const child = m_child;
-    const uint64_t* const key = m_key;
-    // The link to follow next, as an index into m_child: the root's right.
-    size_t link = 2 * static_cast<size_t>(RING_SIZE + 1 + m_text[r]) + 1;
-    int p;
+    // The link to follow next, as an index into m_tree: the root's right.
+    size_t link = Handle(RING_SIZE + 1 + m_text[r]) + 3;
+    size_t h;
     for (;;) {
+        uint64_t other;
         for (;;) {
-            const size_t node = static_cast<unsigned>(child[link]);
-            const uint64_t other = key[node];
+            h = tree[link];
+            std::memcpy(&other, tree + h, sizeof other);
             if (LZARI_UNLIKELY(((head ^ other) >> 48) == 0))
                 break;
-            link = 2 * node + (other < head ? 1 : 0);
+            link = h + 2 + (other < head ? 1 : 0);
         }
         LZARI_OPAQUE(link);
-        const size_t node = static_cast<unsigned>(child[link]);
-        const uint64_t other = key[node];
-        const uint64_t diff = head ^ other;
-        p = static_cast<int>(node);
-        if (p == TREE_NIL) {
-            child[link] = r;
-            m_parent[r] = static_cast<int>(link >> 1);
+        h = tree[link];
+        std::memcpy(&other, tree + h, sizeof other);
+        if (h == NIL_HANDLE) {
+            tree[link] = static_cast<uint32_t>(hr);
+            m_linkOf[r] = static_cast<uint32_t>(link);
             m_nMatchLen = matchLen;
             m_nMatchPos = matchPos;
             return;
         }
-        link = 2 * node + (other < head ? 1 : 0);
+        const int p = static_cast<int>(h / NODE_WORDS);
+        const uint64_t diff = head ^ other;
         int i;
         if (diff != 0) {
             i = 1 + (__builtin_clzll(diff) >> 3);
+            link = h + 2 + (other < head ? 1 : 0);
         } else {
             int cmp;
             i = CompareTail(r, p, &cmp);
-            link = 2 * node + (cmp >= 0 ? 1 : 0);
+            link = h + 2 + (cmp >= 0 ? 1 : 0);
         }
         const int dist = (r - p) & (RING_SIZE - 1);
         if (i > matchLen) {
@@ -601,47 +601,46 @@ LZARI_ALWAYS_INLINE void CLzariCodec::InsertString(int r)
     m_nMatchLen = matchLen;
     m_nMatchPos = matchPos;
     // A full-length match: r takes p's place and p leaves its tree.
-    m_parent[r] = m_parent[p];
-    Left(r) = Left(p);
-    Right(r) = Right(p);
-    m_parent[Left(p)] = r;
-    m_parent[Right(p)] = r;
-    if (Right(m_parent[p]) == p)
-        Right(m_parent[p]) = r;
-    else
-        Left(m_parent[p]) = r;
-    m_parent[p] = TREE_NIL;
+    const uint32_t at = LinkOf(h);
+    m_linkOf[r] = at;
+    Left(hr) = Left(h);
+    Right(hr) = Right(h);
+    LinkOf(Left(h)) = static_cast<uint32_t>(hr + 2);
+    LinkOf(Right(h)) = static_cast<uint32_t>(hr + 3);
+    tree[at] = static_cast<uint32_t>(hr);
+    LinkOf(h) = NOT_IN_TREE;
 }
 
 LZARI_ALWAYS_INLINE void CLzariCodec::DeleteString(int p)
 {
-    if (m_parent[p] == TREE_NIL)
+    const uint32_t at = m_linkOf[p];
+    if (at == NOT_IN_TREE)
         return;
-    int q;
-    if (Right(p) == TREE_NIL) {
-        q = Left(p);
-    } else if (Left(p) == TREE_NIL) {
-        q = Right(p);
+    const size_t hp = Handle(p);
+    size_t hq;
+    if (Right(hp) == NIL_HANDLE) {
+        hq = Left(hp);
+    } else if (Left(hp) == NIL_HANDLE) {
+        hq = Right(hp);
     } else {
-        q = Left(p);
-        if (Right(q) != TREE_NIL) {
+        // The rightmost node of the left subtree takes p's place.
+        hq = Left(hp);
+        if (Right(hq) != NIL_HANDLE) {
             do {
-                q = Right(q);
-            } while (Right(q) != TREE_NIL);
-            Right(m_parent[q]) = Left(q);
-            m_parent[Left(q)] = m_parent[q];
-            Left(q) = Left(p);
-            m_parent[Left(p)] = q;
+                hq = Right(hq);
+            } while (Right(hq) != NIL_HANDLE);
+            const uint32_t qAt = LinkOf(hq);
+            m_tree[qAt] = Left(hq);
+            LinkOf(Left(hq)) = qAt;
+            Left(hq) = Left(hp);
+            LinkOf(Left(hp)) = static_cast<uint32_t>(hq + 2);
         }
-        Right(q) = Right(p);
-        m_parent[Right(p)] = q;
+        Right(hq) = Right(hp);
+        LinkOf(Right(hp)) = static_cast<uint32_t>(hq + 3);
     }
-    m_parent[q] = m_parent[p];
-    if (Right(m_parent[p]) == p)
-        Right(m_parent[p]) = q;
-    else
-        Left(m_parent[p]) = q;
-    m_parent[p] = TREE_NIL;
+    LinkOf(hq) = at;
+    m_tree[at] = static_cast<uint32_t>(hq);
+    m_linkOf[p] = NOT_IN_TREE;
 }
 
 // ---------------------------------------------------------------- drivers

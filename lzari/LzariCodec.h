@@ -81,7 +81,12 @@ protected:
         // bytes before they go to the output in one block.
         WINDOW_HISTORY = RING_SIZE,
         WINDOW_SPAN = 16384,
-        WINDOW_SLACK = 64 + 8
+        WINDOW_SLACK = 64 + 8,
+        // Match-tree nodes: words per node, the null child, the link index
+        // of a node in no tree.
+        NODE_WORDS = 4,
+        NIL_HANDLE = NODE_WORDS * TREE_NIL,
+        NOT_IN_TREE = 0
     };
 
     // Bit writer and reader, most significant bit first.
@@ -136,9 +141,12 @@ protected:
     void InitTrees();
     int CompareTail(int r, int p, int* cmp) const;
     void InsertString(int r);
-    int& Left(int x) { return m_child[2 * x]; }
-    int& Right(int x) { return m_child[2 * x + 1]; }
     void DeleteString(int p);
+    // A node's handle is the index of its first word in m_tree.
+    static size_t Handle(int x) { return NODE_WORDS * static_cast<size_t>(x); }
+    uint32_t& Left(size_t h) { return m_tree[h + 2]; }
+    uint32_t& Right(size_t h) { return m_tree[h + 3]; }
+    uint32_t& LinkOf(size_t h) { return m_linkOf[h / NODE_WORDS]; }
 
     // Reads the length field; false when the input holds fewer than 4 bytes.
     bool ReadLength();
@@ -156,11 +164,17 @@ protected:
     unsigned char m_text[RING_SIZE + MAX_MATCH - 1 + 8];
     int m_nMatchPos;
     int m_nMatchLen;
-    // Child links of the match trees, left and right side by side: node x's
-    // left child is m_child[2x], its right child m_child[2x + 1]. Entries
-    // 4097 to 4352 hold the roots of the 256 trees (as right children).
-    int m_child[2 * (RING_SIZE + 257)];
-    int m_parent[RING_SIZE + 1];
+    // Match trees. Node x has the four words m_tree[4x .. 4x + 3]: its key
+    // (bytes 1 to 8 of its string as one number that compares as the bytes
+    // do, in two words; set when the node is inserted, as a node's bytes do
+    // not change while it is in a tree), its left link and its right link.
+    // A link holds the child's handle, or NIL_HANDLE. Nodes 4097 to 4352
+    // are the roots of the 256 trees and use only their right link. The key
+    // of TREE_NIL holds the key being inserted.
+    alignas(8) uint32_t m_tree[NODE_WORDS * (RING_SIZE + 257)];
+    // For each node, the index in m_tree of the link that holds it, or
+    // NOT_IN_TREE (0 is a key word, never a link).
+    uint32_t m_linkOf[RING_SIZE + 1];
     uint32_t m_nLow;
     uint32_t m_nHigh;
     uint32_t m_nValue;
@@ -192,15 +206,7 @@ protected:
     bool m_bInEof;
     unsigned char m_outBuf[OUT_BUF_SIZE];
     int m_nOutUsed;
-    union {
-        // Decoder: the flat window.
-        unsigned char m_window[WINDOW_HISTORY + WINDOW_SPAN + WINDOW_SLACK];
-        // Encoder: bytes 1 to 8 of the string at each node of the match
-        // trees, as one number that compares as the bytes do (set when the
-        // node is inserted; a node's bytes do not change while it is in a
-        // tree). The entry of TREE_NIL holds the key being inserted.
-        uint64_t m_key[RING_SIZE + 1];
-    };
+    unsigned char m_window[WINDOW_HISTORY + WINDOW_SPAN + WINDOW_SLACK];
 
     // Failure report (not part of the stream state).
     uint32_t m_nBytesPastEnd;
