@@ -2,6 +2,8 @@
 // tool share these rules, so that sfxpack refuses exactly what an installer
 // would treat as damage.
 #pragma once
+#include <string>
+
 #include "framework/String.h"
 
 enum SfxNameProblem {
@@ -24,6 +26,10 @@ const char* SfxNameProblemText(SfxNameProblem problem);
 // Windows, with or without an extension, in any letter case.
 bool SfxIsDeviceName(const char* component, int length);
 
-// Letter case ignored as the Windows file system ignores it (ASCII letters;
-// the bytes of double-byte characters are compared exactly).
+// The name as the Windows file system compares it: letters of either case
+// give the same key, ASCII and the GBK full-width Latin, Greek and Cyrillic
+// letters and Roman numerals alike; every other byte stays as it is.
+std::string SfxWindowsCaseKey(const std::string& gbk);
+
+// Letter case ignored as the Windows file system ignores it.
 bool SfxNamesEqualIgnoringCase(const CString& a, const CString& b);

@@ -101,29 +101,7 @@ std::vector<std::string> GbkComponents(const std::string& name)
 
 }  // namespace
 
-std::string WindowsCaseKey(const std::string& gbk)
-{
-    std::string key = gbk;
-    for (size_t i = 0; i < key.size(); ++i) {
-        unsigned char& c = reinterpret_cast<unsigned char&>(key[i]);
-        if (IsGbkLeadByte(c) && i + 1 < key.size()) {
-            unsigned char& t = reinterpret_cast<unsigned char&>(key[++i]);
-            // Lower-case letters of GBK and the upper-case letters they
-            // stand below, a fixed distance apart in the second byte.
-            if (c == 0xA3 && t >= 0xE1 && t <= 0xFA)
-                t -= 0x20;  // full-width Latin
-            else if (c == 0xA6 && t >= 0xC1 && t <= 0xD8)
-                t -= 0x20;  // Greek
-            else if (c == 0xA7 && t >= 0xD1 && t <= 0xF1)
-                t -= 0x30;  // Cyrillic
-            else if (c == 0xA2 && t >= 0xA1 && t <= 0xAA)
-                t += 0x50;  // small Roman numerals
-        } else if (c >= 'a' && c <= 'z') {
-            c = static_cast<unsigned char>(c - 'a' + 'A');
-        }
-    }
-    return key;
-}
+std::string WindowsCaseKey(const std::string& gbk) { return SfxWindowsCaseKey(gbk); }
 
 void CheckEntries(const fs::path& from, const std::vector<PlannedEntry>& entries, std::vector<PlanProblem>* problems)
 {

@@ -48,12 +48,17 @@ TEST(StoredNameCheck, RefusesNamesThatLeaveTheFolderOrNameDevices)
     EXPECT_EQ(SfxCheckStoredName("a\0b.zup", 7), SFX_NAME_HAS_NUL);
 }
 
-TEST(StoredNameCheck, CaseInsensitiveEqualityLeavesDoubleByteCharactersAlone)
+TEST(StoredNameCheck, CaseInsensitiveEqualityFoldsLettersOnly)
 {
     EXPECT_TRUE(SfxNamesEqualIgnoringCase("User\\Keep.pst", "user\\KEEP.pst"));
     EXPECT_FALSE(SfxNamesEqualIgnoringCase("a.txt", "a.txt2"));
-    // 0xA3 0xC1 and 0xA3 0xE1 are two different full-width letters.
-    EXPECT_FALSE(SfxNamesEqualIgnoringCase("\xA3\xC1", "\xA3\xE1"));
+    // Full-width A and a (A3 C1, A3 E1), Cyrillic Ж and ж (A7 A8, A7 D8):
+    // one file each on Windows.
+    EXPECT_TRUE(SfxNamesEqualIgnoringCase("\xA3\xC1.txt", "\xA3\xE1.TXT"));
+    EXPECT_TRUE(SfxNamesEqualIgnoringCase("\xA7\xA8", "\xA7\xD8"));
+    // A 0x61 second byte is not a letter 'a' (81 61 and 81 41 differ).
+    EXPECT_FALSE(SfxNamesEqualIgnoringCase("\x81\x61", "\x81\x41"));
+    EXPECT_FALSE(SfxNamesEqualIgnoringCase("\xD5\x5C", "\xD5\x7C"));
 }
 
 }  // namespace
