@@ -560,11 +560,20 @@ LZARI_ALWAYS_INLINE void CLzariCodec::InsertString(int r)
     size_t h;
     for (;;) {
         uint64_t other;
+        // Two steps a round: the compiler keeps the link just taken at hand
+        // without a copy per step.
         for (;;) {
             h = tree[link];
             std::memcpy(&other, tree + h, sizeof other);
             if (LZARI_UNLIKELY(((head ^ other) >> 48) == 0))
                 break;
+            const size_t next = h + 2 + (other < head ? 1 : 0);
+            h = tree[next];
+            std::memcpy(&other, tree + h, sizeof other);
+            if (LZARI_UNLIKELY(((head ^ other) >> 48) == 0)) {
+                link = next;
+                break;
+            }
             link = h + 2 + (other < head ? 1 : 0);
         }
         LZARI_OPAQUE(link);
@@ -588,14 +597,16 @@ LZARI_ALWAYS_INLINE void CLzariCodec::InsertString(int r)
             i = CompareTail(r, p, &cmp);
             link = h + 2 + (cmp >= 0 ? 1 : 0);
         }
-        const int dist = (r - p) & (RING_SIZE - 1);
-        if (i > matchLen) {
-            matchPos = dist;
-            matchLen = i;
-            if (i >= MAX_MATCH)
-                break;
-        } else if (i == matchLen && dist < matchPos) {
-            matchPos = dist;
+        if (i >= matchLen) {
+            const int dist = (r - p) & (RING_SIZE - 1);
+            if (i > matchLen) {
+                matchPos = dist;
+                matchLen = i;
+                if (i >= MAX_MATCH)
+                    break;
+            } else if (dist < matchPos) {
+                matchPos = dist;
+            }
         }
     }
     m_nMatchLen = matchLen;
