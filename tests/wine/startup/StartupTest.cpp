@@ -1,0 +1,423 @@
+// The installer started from its entry point, with the registry of the
+// prefix saying there is (or is not) an earlier installation: which dialog
+// comes first, what the keep-data question says, what each answer leads to.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "resource.h"
+#include "support/ArchiveFixtures.h"
+#include "support/TempDir.h"
+
+namespace {
+
+const char* const kClientKey = "Software\\Microsoft\\Windows\\CurrentVersion\\QXClient";
+const char* const kShellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const char* const kUserShellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+const std::string kSuffix = "下\r\n发现《Orvex》已使用的历史版本\r\n\r\n建议保留该旧版本下用户历史数据 继续..\r\n";
+const std::string kNewFolderPrefix = "c:\\Ithra通讯";
+const std::string kDone =
+    "系统安装结束，桌面已生成程序快捷方式图标.. 用户退出后可点击快捷方式图标运行程序..或等待数秒，程序将自行启动....";
+
+std::string WindowsPath(std::string unixPath)
+{
+    for (char& c : unixPath)
+        if (c == '/')
+            c = '\\';
+    return "Z:" + unixPath;
+}
+
+bool WaitUntil(const std::function<bool()>& cond, int timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    while (!cond()) {
+        if (GetTickCount() - start > static_cast<DWORD>(timeoutMs))
+            return cond();
+        Sleep(20);
+    }
+    return true;
+}
+
+// One registry value, saved on construction and put back (or removed, with
+// its key when the test made the key) on destruction.
+class SavedValue {
+public:
+    SavedValue(HKEY root, const char* key, const char* name) : m_root(root), m_key(key), m_name(name)
+    {
+        HKEY probe = nullptr;
+        m_keyExisted = RegOpenKeyExA(root, key, 0, KEY_READ, &probe) == ERROR_SUCCESS;
+        if (probe)
+            RegCloseKey(probe);
+        EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_hKey, nullptr));
+        m_size = sizeof m_data;
+        m_existed = RegQueryValueExA(m_hKey, name, nullptr, &m_type, m_data, &m_size) == ERROR_SUCCESS;
+    }
+    ~SavedValue()
+    {
+        RegCloseKey(m_hKey);
+        RegCreateKeyExA(m_root, m_key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_hKey, nullptr);
+        if (m_existed)
+            RegSetValueExA(m_hKey, m_name, 0, m_type, m_data, m_size);
+        else
+            RegDeleteValueA(m_hKey, m_name);
+        RegCloseKey(m_hKey);
+        if (!m_keyExisted)
+            RegDeleteKeyA(m_root, m_key);
+    }
+    void Set(const std::string& text)
+    {
+        // The key may have been deleted by DeleteKey: make it again.
+        RegCloseKey(m_hKey);
+        ASSERT_EQ(ERROR_SUCCESS,
+                  RegCreateKeyExA(m_root, m_key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_hKey, nullptr));
+        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(m_hKey, m_name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                                                static_cast<DWORD>(text.size() + 1)));
+    }
+    void Delete() { RegDeleteValueA(m_hKey, m_name); }
+    void DeleteKey()
+    {
+        RegDeleteValueA(m_hKey, m_name);
+        RegDeleteKeyA(m_root, m_key);
+    }
+
+private:
+    HKEY m_root;
+    const char* m_key;
+    const char* m_name;
+    HKEY m_hKey = nullptr;
+    bool m_keyExisted = false;
+    bool m_existed = false;
+    DWORD m_type = REG_SZ;
+    BYTE m_data[2048] = {};
+    DWORD m_size = 0;
+};
+
+struct Found {
+    DWORD pid;
+    HWND hWnd;
+};
+
+BOOL CALLBACK FindProcessDialog(HWND h, LPARAM lParam)
+{
+    Found* f = reinterpret_cast<Found*>(lParam);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(h, &pid);
+    char cls[16] = "";
+    GetClassNameA(h, cls, sizeof cls);
+    if (pid == f->pid && std::string(cls) == "#32770" && IsWindowVisible(h)) {
+        f->hWnd = h;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+std::string Text(HWND hWnd)
+{
+    char buf[2048] = "";
+    DWORD_PTR n = 0;
+    SendMessageTimeoutA(hWnd, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf), SMTO_NORMAL, 60000, &n);
+    return std::string(buf, n);
+}
+
+// One started installer process, worked from outside.
+class Installer {
+public:
+    explicit Installer(const CString& exe)
+    {
+        STARTUPINFOA si{};
+        si.cb = sizeof si;
+        std::string cmd = "\"" + std::string(exe.GetString()) + "\"";
+        m_started = CreateProcessA(exe, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &m_pi) != FALSE;
+    }
+    ~Installer()
+    {
+        if (!m_started)
+            return;
+        if (WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT)
+            TerminateProcess(m_pi.hProcess, 1);
+        CloseHandle(m_pi.hThread);
+        CloseHandle(m_pi.hProcess);
+    }
+    // The process's visible dialog, or null after the timeout.
+    HWND WaitForDialog(int timeoutMs = 30000)
+    {
+        HWND found = nullptr;
+        if (m_started)
+            WaitUntil(
+                [&] {
+                    Found f{m_pi.dwProcessId, nullptr};
+                    EnumWindows(&FindProcessDialog, reinterpret_cast<LPARAM>(&f));
+                    found = f.hWnd;
+                    return found != nullptr;
+                },
+                timeoutMs);
+        return found;
+    }
+    // A dialog other than previous (the next one), or null after the timeout.
+    HWND WaitForNextDialog(HWND previous, int timeoutMs = 30000)
+    {
+        HWND found = nullptr;
+        WaitUntil(
+            [&] {
+                Found f{m_pi.dwProcessId, nullptr};
+                EnumWindows(&FindProcessDialog, reinterpret_cast<LPARAM>(&f));
+                found = f.hWnd != previous ? f.hWnd : nullptr;
+                return found != nullptr;
+            },
+            timeoutMs);
+        return found;
+    }
+    // The exit code, or -1 when the process still runs after the timeout.
+    long WaitForExit(int timeoutMs)
+    {
+        if (!m_started || WaitForSingleObject(m_pi.hProcess, static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0)
+            return -1;
+        DWORD code = 0;
+        GetExitCodeProcess(m_pi.hProcess, &code);
+        return static_cast<long>(code);
+    }
+    // The control that has the keyboard focus in the installer.
+    HWND Focus() const
+    {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        return GetGUIThreadInfo(m_pi.dwThreadId, &info) ? info.hwndFocus : nullptr;
+    }
+
+private:
+    bool m_started = false;
+    PROCESS_INFORMATION m_pi{};
+};
+
+bool IsKeepDataDialog(HWND h) { return h && GetDlgItem(h, IDC_KEEP_MESSAGE) && GetDlgItem(h, IDC_DISCARD_DATA); }
+bool IsMainDialog(HWND h) { return h && GetDlgItem(h, IDC_START) && GetDlgItem(h, IDC_DEST_PATH); }
+
+void PressKey(HWND hFocus, WPARAM key)
+{
+    PostMessageA(hFocus, WM_KEYDOWN, key, 1);
+    PostMessageA(hFocus, WM_KEYUP, key, 0xC0000001);
+}
+
+// Folders the installer would propose for a new installation ("c:\Ithra通讯" + time).
+int CountNewFolders()
+{
+    int n = 0;
+    WIN32_FIND_DATAA data;
+    HANDLE h = FindFirstFileA((kNewFolderPrefix + "*").c_str(), &data);
+    if (h == INVALID_HANDLE_VALUE)
+        return 0;
+    do {
+        ++n;
+    } while (FindNextFileA(h, &data));
+    FindClose(h);
+    return n;
+}
+
+class Startup : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SetEnvironmentVariableA("SFX_RENDO_NO_WINDOW", "1");
+        const std::string stub = ReadBinaryFile(WindowsPath(SFX_STUB_EXE).c_str());
+        ASSERT_FALSE(stub.empty());
+        m_newFiles.push_back({"Rendo.exe", ReadBinaryFile(WindowsPath(SFX_RENDO_EXE).c_str())});
+        m_newFiles.push_back({"readme.txt", "new readme\r\n"});
+        for (int i = 1; i <= 10; ++i) {
+            char name[32];
+            wsprintfA(name, "user\\keep%02d.pst", i);
+            m_newFiles.push_back({name, std::string("new data ") + name});
+        }
+        m_exe = m_tmp.Path() + "\\OrvexSetup.exe";
+        WriteBinaryFile(m_exe, SfxBuildImage(stub, PackFiles(m_newFiles)));
+
+        // A finished installation writes its shortcut: onto a scratch desktop.
+        m_desktop = m_tmp.Path() + "\\desktop";
+        ASSERT_TRUE(CreateDirectoryA(m_desktop, nullptr));
+        m_userShellDesktop.Set(m_desktop.GetString());
+        m_shellDesktop.Set(m_desktop.GetString());
+        m_newFoldersBefore = CountNewFolders();
+    }
+
+    // An earlier installation: the old client, an old readme and old user data.
+    CString MakePreviousInstallation(const char* name)
+    {
+        const CString folder = m_tmp.Path() + "\\" + name;
+        CreateDirectoryA(folder, nullptr);
+        CreateDirectoryA(folder + "\\user", nullptr);
+        WriteBinaryFile(folder + "\\Rendo.exe", "old client");
+        WriteBinaryFile(folder + "\\readme.txt", "old readme");
+        for (int i = 1; i <= 10; ++i) {
+            char file[32];
+            wsprintfA(file, "\\user\\keep%02d.pst", i);
+            WriteBinaryFile(folder + file, std::string("old data ") + file);
+        }
+        return folder;
+    }
+
+    // Every file below folder with its content, for before/after comparisons.
+    std::vector<std::string> Snapshot(const CString& folder)
+    {
+        std::vector<std::string> result;
+        for (const std::string& name : ListFilesBelow(folder))
+            result.push_back(name + "=" + ReadBinaryFile(folder + "\\" + name.c_str()));
+        return result;
+    }
+
+    TempDir m_tmp;
+    CString m_exe, m_desktop;
+    std::vector<FixtureFile> m_newFiles;
+    int m_newFoldersBefore = 0;
+    SavedValue m_mainPath{HKEY_LOCAL_MACHINE, kClientKey, "mainpath"};
+    SavedValue m_shellDesktop{HKEY_CURRENT_USER, kShellFolders, "Desktop"};
+    SavedValue m_userShellDesktop{HKEY_CURRENT_USER, kUserShellFolders, "Desktop"};
+};
+
+TEST_F(Startup, WithoutAnEarlierInstallationTheMainDialogOpensAtOnce)
+{
+    const CString noClient = m_tmp.Path() + "\\没有客户端";
+    CreateDirectoryA(noClient, nullptr);
+    WriteBinaryFile(noClient + "\\readme.txt", "not a client");
+    const struct {
+        const char* what;
+        std::function<void()> prepare;
+    } cases[] = {
+        {"no key", [&] { m_mainPath.DeleteKey(); }},
+        {"empty mainpath", [&] { m_mainPath.Set(""); }},
+        {"folder without Rendo.exe", [&] { m_mainPath.Set(noClient.GetString()); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.prepare();
+        Installer installer(m_exe);
+        HWND hDlg = installer.WaitForDialog();
+        ASSERT_TRUE(IsMainDialog(hDlg)) << "the first dialog is not the main one";
+        EXPECT_EQ(0u, Text(GetDlgItem(hDlg, IDC_DEST_PATH)).find(kNewFolderPrefix));
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(hDlg, IDC_BROWSE)));
+        PostMessageA(hDlg, WM_CLOSE, 0, 0);
+        EXPECT_EQ(0, installer.WaitForExit(30000));
+    }
+    EXPECT_EQ(std::vector<std::string>{"readme.txt=not a client"}, Snapshot(noClient));
+}
+
+TEST_F(Startup, KeepingInstallsIntoTheEarlierFolderAndLeavesTheUserDataAlone)
+{
+    const CString previous = MakePreviousInstallation("旧版 誠");
+    m_mainPath.Set(previous.GetString());
+    Installer installer(m_exe);
+    HWND hKeep = installer.WaitForDialog();
+    ASSERT_TRUE(IsKeepDataDialog(hKeep));
+    EXPECT_EQ("版本更新特别提示", Text(hKeep));
+    EXPECT_EQ("在" + std::string(previous) + kSuffix, Text(GetDlgItem(hKeep, IDC_KEEP_MESSAGE)));
+    EXPECT_EQ("保留历史数据 继续", Text(GetDlgItem(hKeep, IDOK)));
+    EXPECT_EQ("不保留数据", Text(GetDlgItem(hKeep, IDC_DISCARD_DATA)));
+    EXPECT_EQ("退出", Text(GetDlgItem(hKeep, IDCANCEL)));
+
+    PostMessageA(GetDlgItem(hKeep, IDOK), BM_CLICK, 0, 0);
+    HWND hMain = installer.WaitForNextDialog(hKeep);
+    ASSERT_TRUE(IsMainDialog(hMain));
+    EXPECT_EQ(std::string(previous), Text(GetDlgItem(hMain, IDC_DEST_PATH)));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(hMain, IDC_BROWSE)));
+
+    PostMessageA(GetDlgItem(hMain, IDC_START), BM_CLICK, 0, 0);
+    EXPECT_TRUE(WaitUntil([&] { return Text(GetDlgItem(hMain, IDC_STATUS)) == kDone; }, 60000));
+    // The countdown runs out, the client starts and the installer ends.
+    EXPECT_EQ(0, installer.WaitForExit(60000));
+    for (const FixtureFile& f : m_newFiles) {
+        const std::string now = ReadBinaryFile(previous + "\\" + f.name.c_str());
+        if (f.name.compare(0, 5, "user\\") == 0)
+            EXPECT_EQ("old data \\" + f.name, now) << f.name;
+        else
+            EXPECT_EQ(f.content, now) << f.name;
+    }
+}
+
+TEST_F(Startup, EnterKeepsTheEarlierFolder)
+{
+    const CString previous = MakePreviousInstallation("Orvex");
+    m_mainPath.Set(previous.GetString());
+    Installer installer(m_exe);
+    HWND hKeep = installer.WaitForDialog();
+    ASSERT_TRUE(IsKeepDataDialog(hKeep));
+    ASSERT_TRUE(WaitUntil([&] { return installer.Focus() == GetDlgItem(hKeep, IDOK); }, 10000));
+    PressKey(installer.Focus(), VK_RETURN);
+    HWND hMain = installer.WaitForNextDialog(hKeep);
+    ASSERT_TRUE(IsMainDialog(hMain));
+    EXPECT_EQ(std::string(previous), Text(GetDlgItem(hMain, IDC_DEST_PATH)));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(hMain, IDC_BROWSE)));
+    PostMessageA(hMain, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0, installer.WaitForExit(30000));
+}
+
+TEST_F(Startup, NotKeepingProposesANewFolder)
+{
+    const CString previous = MakePreviousInstallation("Orvex");
+    m_mainPath.Set(previous.GetString());
+    Installer installer(m_exe);
+    HWND hKeep = installer.WaitForDialog();
+    ASSERT_TRUE(IsKeepDataDialog(hKeep));
+    PostMessageA(GetDlgItem(hKeep, IDC_DISCARD_DATA), BM_CLICK, 0, 0);
+    HWND hMain = installer.WaitForNextDialog(hKeep);
+    ASSERT_TRUE(IsMainDialog(hMain));
+    EXPECT_EQ(0u, Text(GetDlgItem(hMain, IDC_DEST_PATH)).find(kNewFolderPrefix));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(hMain, IDC_BROWSE)));
+    PostMessageA(hMain, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0, installer.WaitForExit(30000));
+}
+
+TEST_F(Startup, QuitEscAndTheCloseBoxEndTheProcessWithoutInstalling)
+{
+    const CString previous = MakePreviousInstallation("Orvex");
+    m_mainPath.Set(previous.GetString());
+    const std::vector<std::string> before = Snapshot(previous);
+    const struct {
+        const char* what;
+        std::function<void(Installer&, HWND)> act;
+    } cases[] = {
+        {"quit button", [](Installer&, HWND h) { PostMessageA(GetDlgItem(h, IDCANCEL), BM_CLICK, 0, 0); }},
+        {"Esc",
+         [](Installer& installer, HWND h) {
+             WaitUntil([&] { return installer.Focus() != nullptr; }, 10000);
+             PressKey(installer.Focus() ? installer.Focus() : h, VK_ESCAPE);
+         }},
+        {"close box", [](Installer&, HWND h) { PostMessageA(h, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Installer installer(m_exe);
+        HWND hKeep = installer.WaitForDialog();
+        ASSERT_TRUE(IsKeepDataDialog(hKeep));
+        c.act(installer, hKeep);
+        EXPECT_EQ(0, installer.WaitForExit(30000));
+    }
+    EXPECT_EQ(before, Snapshot(previous));
+    EXPECT_EQ(m_newFoldersBefore, CountNewFolders());
+    EXPECT_TRUE(ListFilesBelow(m_desktop).empty());
+}
+
+TEST_F(Startup, AMarkerInTheChosenFolderKeepsTheUserDataWithoutAQuestion)
+{
+    m_mainPath.DeleteKey();
+    const CString target = MakePreviousInstallation("已有数据");
+    Installer installer(m_exe);
+    HWND hMain = installer.WaitForDialog();
+    ASSERT_TRUE(IsMainDialog(hMain));
+    DWORD_PTR r = 0;
+    SendMessageTimeoutA(GetDlgItem(hMain, IDC_DEST_PATH), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(target.GetString()),
+                        SMTO_NORMAL, 30000, &r);
+    PostMessageA(GetDlgItem(hMain, IDC_START), BM_CLICK, 0, 0);
+    EXPECT_TRUE(WaitUntil([&] { return Text(GetDlgItem(hMain, IDC_STATUS)) == kDone; }, 60000));
+    EXPECT_EQ(0, installer.WaitForExit(60000));
+    for (const FixtureFile& f : m_newFiles) {
+        const std::string now = ReadBinaryFile(target + "\\" + f.name.c_str());
+        if (f.name.compare(0, 5, "user\\") == 0)
+            EXPECT_EQ("old data \\" + f.name, now) << f.name;
+        else
+            EXPECT_EQ(f.content, now) << f.name;
+    }
+}
+
+}  // namespace
