@@ -540,6 +540,18 @@ int CLzariCodec::CompareTail(int r, int p, int* cmp) const
     return MAX_MATCH;
 }
 
+// The top 16 bits of a node's key: bytes 1 and 2 of its string.
+inline uint16_t CLzariCodec::KeyTop(size_t h) const
+{
+    uint16_t top;
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    std::memcpy(&top, m_tree + h, sizeof top);
+#else
+    std::memcpy(&top, reinterpret_cast<const unsigned char*>(m_tree + h) + 6, sizeof top);
+#endif
+    return top;
+}
+
 LZARI_ALWAYS_INLINE void CLzariCodec::InsertString(int r)
 {
     uint32_t* const tree = m_tree;
@@ -553,6 +565,7 @@ LZARI_ALWAYS_INLINE void CLzariCodec::InsertString(int r)
     const uint64_t head = LoadBigEndian64(m_text + r + 1);
     std::memcpy(tree + hr, &head, sizeof head);
     std::memcpy(tree + NIL_HANDLE, &head, sizeof head);
+    const uint16_t headTop = static_cast<uint16_t>(head >> 48);
     int matchLen = 0;
     int matchPos = m_nMatchPos;
     // The link to follow next, as an index into m_tree: the root's right.
@@ -564,16 +577,16 @@ LZARI_ALWAYS_INLINE void CLzariCodec::InsertString(int r)
         // without a copy per step.
         for (;;) {
             h = tree[link];
-            std::memcpy(&other, tree + h, sizeof other);
-            if (LZARI_UNLIKELY(((head ^ other) >> 48) == 0))
+            if (LZARI_UNLIKELY(KeyTop(h) == headTop))
                 break;
+            std::memcpy(&other, tree + h, sizeof other);
             const size_t next = h + 2 + (other < head ? 1 : 0);
             h = tree[next];
-            std::memcpy(&other, tree + h, sizeof other);
-            if (LZARI_UNLIKELY(((head ^ other) >> 48) == 0)) {
+            if (LZARI_UNLIKELY(KeyTop(h) == headTop)) {
                 link = next;
                 break;
             }
+            std::memcpy(&other, tree + h, sizeof other);
             link = h + 2 + (other < head ? 1 : 0);
         }
         LZARI_OPAQUE(link);

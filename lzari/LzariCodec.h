@@ -147,6 +147,7 @@ protected:
     uint32_t& Left(size_t h) { return m_tree[h + 2]; }
     uint32_t& Right(size_t h) { return m_tree[h + 3]; }
     uint32_t& LinkOf(size_t h) { return m_linkOf[h / NODE_WORDS]; }
+    uint16_t KeyTop(size_t h) const;
 
     // Reads the length field; false when the input holds fewer than 4 bytes.
     bool ReadLength();
