@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "Capture.h"
 #include "resource.h"
 #include "support/ArchiveFixtures.h"
 #include "support/TempDir.h"
@@ -217,6 +218,31 @@ int CountNewFolders()
     return n;
 }
 
+// The client area rectangle of control id, in the dialog's client coordinates.
+RECT ControlRect(HWND hDlg, int id)
+{
+    RECT r{};
+    GetWindowRect(GetDlgItem(hDlg, id), &r);
+    MapWindowPoints(HWND_DESKTOP, hDlg, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+// The question is painted on the light blue background, its text in green.
+void ExpectKeepDataColours(HWND hKeep)
+{
+    const Image image = CaptureClient(hKeep);
+    ASSERT_GT(image.width, 0);
+    const RECT message = ControlRect(hKeep, IDC_KEEP_MESSAGE);
+    const RECT keep = ControlRect(hKeep, IDOK);
+    // Between the message and the keep button, left of the button.
+    EXPECT_EQ(RGB(233, 241, 252), image.At(message.left + 2, (message.bottom + keep.top) / 2));
+    bool green = false;
+    for (int y = message.top; y < message.bottom && !green; ++y)
+        for (int x = message.left; x < message.right && !green; ++x)
+            green = image.At(x, y) == RGB(20, 90, 0);
+    EXPECT_TRUE(green) << "no pixel of the message is in the text colour";
+}
+
 class Startup : public ::testing::Test {
 protected:
     void SetUp() override
@@ -315,6 +341,8 @@ TEST_F(Startup, KeepingInstallsIntoTheEarlierFolderAndLeavesTheUserDataAlone)
     EXPECT_EQ("保留历史数据 继续", Text(GetDlgItem(hKeep, IDOK)));
     EXPECT_EQ("不保留数据", Text(GetDlgItem(hKeep, IDC_DISCARD_DATA)));
     EXPECT_EQ("退出", Text(GetDlgItem(hKeep, IDCANCEL)));
+    ExpectKeepDataColours(hKeep);
+    WritePng(CaptureWindow(hKeep), ScreenshotPath("keep-data-question.png"));
 
     PostMessageA(GetDlgItem(hKeep, IDOK), BM_CLICK, 0, 0);
     HWND hMain = installer.WaitForNextDialog(hKeep);
