@@ -7,8 +7,12 @@
 #include "lzari/LzariCodeFile.h"
 
 namespace {
+// repeats_64k: runs and copies at every distance, many of them 60 bytes or
+// longer, so that the match trees replace, delete and re-hang nodes with two
+// children throughout (its stream comes from the straightforward encoder).
 const char* const kSamples[] = {"empty",    "one_byte",  "two_bytes", "text_short", "blanks_lead", "run_long",
-                                "all_bytes", "ties",      "random_5k", "text_10k",   "mixed_40k",   "random_34k"};
+                                "all_bytes", "ties",      "random_5k", "text_10k",   "mixed_40k",   "random_34k",
+                                "repeats_64k"};
 
 CString DataPath(const char* name, const char* ext)
 {
