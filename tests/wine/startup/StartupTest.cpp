@@ -227,19 +227,29 @@ RECT ControlRect(HWND hDlg, int id)
     return r;
 }
 
-// The question is painted on the light blue background, its text in green.
+// The question is painted on the light blue background, its text in green
+// (polled: the window shows before its controls have painted).
 void ExpectKeepDataColours(HWND hKeep)
 {
-    const Image image = CaptureClient(hKeep);
-    ASSERT_GT(image.width, 0);
     const RECT message = ControlRect(hKeep, IDC_KEEP_MESSAGE);
     const RECT keep = ControlRect(hKeep, IDOK);
-    // Between the message and the keep button, left of the button.
-    EXPECT_EQ(RGB(233, 241, 252), image.At(message.left + 2, (message.bottom + keep.top) / 2));
+    COLORREF background = 0;
     bool green = false;
-    for (int y = message.top; y < message.bottom && !green; ++y)
-        for (int x = message.left; x < message.right && !green; ++x)
-            green = image.At(x, y) == RGB(20, 90, 0);
+    WaitUntil(
+        [&] {
+            const Image image = CaptureClient(hKeep);
+            if (image.width <= message.right || image.height <= keep.top)
+                return false;
+            // Between the message and the keep button, left of the button.
+            background = image.At(message.left + 2, (message.bottom + keep.top) / 2);
+            green = false;
+            for (int y = message.top; y < message.bottom && !green; ++y)
+                for (int x = message.left; x < message.right && !green; ++x)
+                    green = image.At(x, y) == RGB(20, 90, 0);
+            return green && background == RGB(233, 241, 252);
+        },
+        10000);
+    EXPECT_EQ(RGB(233, 241, 252), background);
     EXPECT_TRUE(green) << "no pixel of the message is in the text colour";
 }
 
