@@ -157,6 +157,9 @@ void BM_DecodeInMemory(benchmark::State& state)
 // Prints as usual, then the engine's wall time over the codec's.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
+    // Colours only on a terminal, as the default reporter does.
+    RatioReporter() : ConsoleReporter(isatty(fileno(stdout)) ? OO_Defaults : OO_None) {}
+
     void ReportRuns(const std::vector<Run>& runs) override
     {
         ConsoleReporter::ReportRuns(runs);
