@@ -557,17 +557,18 @@ LZARI_ALWAYS_INLINE void CLzariCodec::InsertString(int r)
     uint32_t* const tree = m_tree;
     const size_t hr = Handle(r);
     Left(hr) = Right(hr) = NIL_HANDLE;
-    // Every string in a tree shares its first byte, and bytes 1 to 8 decide
-    // most comparisons at once. A string that agrees with r in fewer than
-    // three bytes only steers the walk, so that is the one test of the
-    // common step: the null link carries r's own key, which agrees in all
-    // eight, and so ends the walk through the rarer path.
+    // Every string in a tree shares its first byte, and the keys (bytes 1
+    // to 8) decide most comparisons at once. A node whose bytes 1 and 2 are
+    // not r's agrees in fewer than three bytes and only steers the walk, so
+    // the common step tests just those two bytes (the key's top 16 bits)
+    // and takes the side from the whole key. The null link carries r's own
+    // key, which agrees, and so ends the walk through the rarer path.
     const uint64_t head = LoadBigEndian64(m_text + r + 1);
     std::memcpy(tree + hr, &head, sizeof head);
     std::memcpy(tree + NIL_HANDLE, &head, sizeof head);
     const uint16_t headTop = static_cast<uint16_t>(head >> 48);
     int matchLen = 0;
-    int matchPos = m_nMatchPos;
+    int matchPos = m_nMatchPos;  // set by the first match of 3 bytes or more
     // The link to follow next, as an index into m_tree: the root's right.
     size_t link = Handle(RING_SIZE + 1 + m_text[r]) + 3;
     size_t h;
