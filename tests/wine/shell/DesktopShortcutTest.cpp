@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "support/SavedRegistryValue.h"
 #include "support/TempDir.h"
 #include "framework/FileSystem.h"
 #include "shell/DesktopShortcut.h"
@@ -103,41 +104,6 @@ std::vector<std::string> FolderListing(const CString& folder)
     return names;
 }
 
-// One registry value, saved on construction and put back (or removed again
-// when it did not exist) on destruction.
-class SavedValue {
-public:
-    SavedValue(const char* key, const char* name) : m_name(name)
-    {
-        EXPECT_EQ(ERROR_SUCCESS,
-                  RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_hKey, nullptr));
-        m_size = sizeof m_data;
-        m_existed = RegQueryValueExA(m_hKey, name, nullptr, &m_type, m_data, &m_size) == ERROR_SUCCESS;
-    }
-    ~SavedValue()
-    {
-        if (m_existed)
-            RegSetValueExA(m_hKey, m_name, 0, m_type, m_data, m_size);
-        else
-            RegDeleteValueA(m_hKey, m_name);
-        RegCloseKey(m_hKey);
-    }
-    void Set(const CString& text)
-    {
-        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(m_hKey, m_name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.GetString()),
-                                                text.GetLength() + 1));
-    }
-    void Delete() { ASSERT_EQ(ERROR_SUCCESS, RegDeleteValueA(m_hKey, m_name)); }
-
-private:
-    const char* m_name;
-    HKEY m_hKey = nullptr;
-    bool m_existed = false;
-    DWORD m_type = REG_SZ;
-    BYTE m_data[2048] = {};
-    DWORD m_size = 0;
-};
-
 // Points the current user's desktop at a scratch folder while a test runs.
 // Wine's shell rewrites the "Shell Folders" values from "User Shell Folders"
 // whenever it resolves a special folder (the link object does), so both
@@ -155,8 +121,8 @@ protected:
         ASSERT_TRUE(CreateDirectoryA(m_other, nullptr));
         WriteBytes(m_install + "\\Rendo.exe", "client");
         WriteBytes(m_other + "\\Rendo.exe", "another client");
-        m_userShellDesktop.Set(m_desktop);
-        m_shellDesktop.Set(m_desktop);
+        ASSERT_TRUE(m_userShellDesktop.Set(m_desktop.GetString()));
+        ASSERT_TRUE(m_shellDesktop.Set(m_desktop.GetString()));
     }
 
     void TearDown() override
@@ -166,8 +132,9 @@ protected:
         char value[1024] = "";
         DWORD size = sizeof value;
         if (RegGetValueA(HKEY_CURRENT_USER, kShellFolders, "Desktop", RRF_RT_REG_SZ, nullptr, value, &size) ==
-            ERROR_SUCCESS)
+            ERROR_SUCCESS) {
             EXPECT_STREQ(m_desktop.GetString(), value);
+        }
         CoUninitialize();
     }
 
@@ -178,8 +145,8 @@ protected:
 
     TempDir m_root;
     CString m_desktop, m_install, m_other;
-    SavedValue m_shellDesktop{kShellFolders, "Desktop"};
-    SavedValue m_userShellDesktop{kUserShellFolders, "Desktop"};
+    SavedRegistryValue m_shellDesktop{HKEY_CURRENT_USER, kShellFolders, "Desktop"};
+    SavedRegistryValue m_userShellDesktop{HKEY_CURRENT_USER, kUserShellFolders, "Desktop"};
 };
 
 TEST_F(DesktopShortcut, WritesTheNewLinkWhenNeitherExists)
@@ -239,7 +206,7 @@ TEST_F(DesktopShortcut, WithoutADesktopValueNoFileChanges)
 {
     WriteLink(OldLink(), Target());
     const std::string before = ReadBytes(OldLink());
-    m_shellDesktop.Delete();
+    ASSERT_TRUE(m_shellDesktop.Delete());
     // An empty desktop path would put the link at the root of the drive.
     const CString driveRootLink = CString("\\") + kNewName;
     ASSERT_FALSE(FileExists(driveRootLink));

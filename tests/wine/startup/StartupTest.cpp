@@ -12,6 +12,7 @@
 #include "Capture.h"
 #include "resource.h"
 #include "support/ArchiveFixtures.h"
+#include "support/SavedRegistryValue.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -42,60 +43,6 @@ bool WaitUntil(const std::function<bool()>& cond, int timeoutMs)
     }
     return true;
 }
-
-// One registry value, saved on construction and put back (or removed, with
-// its key when the test made the key) on destruction.
-class SavedValue {
-public:
-    SavedValue(HKEY root, const char* key, const char* name) : m_root(root), m_key(key), m_name(name)
-    {
-        HKEY probe = nullptr;
-        m_keyExisted = RegOpenKeyExA(root, key, 0, KEY_READ, &probe) == ERROR_SUCCESS;
-        if (probe)
-            RegCloseKey(probe);
-        EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_hKey, nullptr));
-        m_size = sizeof m_data;
-        m_existed = RegQueryValueExA(m_hKey, name, nullptr, &m_type, m_data, &m_size) == ERROR_SUCCESS;
-    }
-    ~SavedValue()
-    {
-        RegCloseKey(m_hKey);
-        RegCreateKeyExA(m_root, m_key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_hKey, nullptr);
-        if (m_existed)
-            RegSetValueExA(m_hKey, m_name, 0, m_type, m_data, m_size);
-        else
-            RegDeleteValueA(m_hKey, m_name);
-        RegCloseKey(m_hKey);
-        if (!m_keyExisted)
-            RegDeleteKeyA(m_root, m_key);
-    }
-    void Set(const std::string& text)
-    {
-        // The key may have been deleted by DeleteKey: make it again.
-        RegCloseKey(m_hKey);
-        ASSERT_EQ(ERROR_SUCCESS,
-                  RegCreateKeyExA(m_root, m_key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_hKey, nullptr));
-        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(m_hKey, m_name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                                                static_cast<DWORD>(text.size() + 1)));
-    }
-    void Delete() { RegDeleteValueA(m_hKey, m_name); }
-    void DeleteKey()
-    {
-        RegDeleteValueA(m_hKey, m_name);
-        RegDeleteKeyA(m_root, m_key);
-    }
-
-private:
-    HKEY m_root;
-    const char* m_key;
-    const char* m_name;
-    HKEY m_hKey = nullptr;
-    bool m_keyExisted = false;
-    bool m_existed = false;
-    DWORD m_type = REG_SZ;
-    BYTE m_data[2048] = {};
-    DWORD m_size = 0;
-};
 
 struct Found {
     DWORD pid;
@@ -273,8 +220,8 @@ protected:
         // A finished installation writes its shortcut: onto a scratch desktop.
         m_desktop = m_tmp.Path() + "\\desktop";
         ASSERT_TRUE(CreateDirectoryA(m_desktop, nullptr));
-        m_userShellDesktop.Set(m_desktop.GetString());
-        m_shellDesktop.Set(m_desktop.GetString());
+        ASSERT_TRUE(m_userShellDesktop.Set(m_desktop.GetString()));
+        ASSERT_TRUE(m_shellDesktop.Set(m_desktop.GetString()));
         m_newFoldersBefore = CountNewFolders();
     }
 
@@ -307,9 +254,9 @@ protected:
     CString m_exe, m_desktop;
     std::vector<FixtureFile> m_newFiles;
     int m_newFoldersBefore = 0;
-    SavedValue m_mainPath{HKEY_LOCAL_MACHINE, kClientKey, "mainpath"};
-    SavedValue m_shellDesktop{HKEY_CURRENT_USER, kShellFolders, "Desktop"};
-    SavedValue m_userShellDesktop{HKEY_CURRENT_USER, kUserShellFolders, "Desktop"};
+    SavedRegistryValue m_mainPath{HKEY_LOCAL_MACHINE, kClientKey, "mainpath"};
+    SavedRegistryValue m_shellDesktop{HKEY_CURRENT_USER, kShellFolders, "Desktop"};
+    SavedRegistryValue m_userShellDesktop{HKEY_CURRENT_USER, kUserShellFolders, "Desktop"};
 };
 
 TEST_F(Startup, WithoutAnEarlierInstallationTheMainDialogOpensAtOnce)
@@ -322,8 +269,8 @@ TEST_F(Startup, WithoutAnEarlierInstallationTheMainDialogOpensAtOnce)
         std::function<void()> prepare;
     } cases[] = {
         {"no key", [&] { m_mainPath.DeleteKey(); }},
-        {"empty mainpath", [&] { m_mainPath.Set(""); }},
-        {"folder without Rendo.exe", [&] { m_mainPath.Set(noClient.GetString()); }},
+        {"empty mainpath", [&] { ASSERT_TRUE(m_mainPath.Set("")); }},
+        {"folder without Rendo.exe", [&] { ASSERT_TRUE(m_mainPath.Set(noClient.GetString())); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -342,7 +289,7 @@ TEST_F(Startup, WithoutAnEarlierInstallationTheMainDialogOpensAtOnce)
 TEST_F(Startup, KeepingInstallsIntoTheEarlierFolderAndLeavesTheUserDataAlone)
 {
     const CString previous = MakePreviousInstallation("旧版 誠");
-    m_mainPath.Set(previous.GetString());
+    ASSERT_TRUE(m_mainPath.Set(previous.GetString()));
     Installer installer(m_exe);
     HWND hKeep = installer.WaitForDialog();
     ASSERT_TRUE(IsKeepDataDialog(hKeep));
@@ -376,7 +323,7 @@ TEST_F(Startup, KeepingInstallsIntoTheEarlierFolderAndLeavesTheUserDataAlone)
 TEST_F(Startup, EnterKeepsTheEarlierFolder)
 {
     const CString previous = MakePreviousInstallation("Orvex");
-    m_mainPath.Set(previous.GetString());
+    ASSERT_TRUE(m_mainPath.Set(previous.GetString()));
     Installer installer(m_exe);
     HWND hKeep = installer.WaitForDialog();
     ASSERT_TRUE(IsKeepDataDialog(hKeep));
@@ -393,7 +340,7 @@ TEST_F(Startup, EnterKeepsTheEarlierFolder)
 TEST_F(Startup, NotKeepingProposesANewFolder)
 {
     const CString previous = MakePreviousInstallation("Orvex");
-    m_mainPath.Set(previous.GetString());
+    ASSERT_TRUE(m_mainPath.Set(previous.GetString()));
     Installer installer(m_exe);
     HWND hKeep = installer.WaitForDialog();
     ASSERT_TRUE(IsKeepDataDialog(hKeep));
@@ -409,7 +356,7 @@ TEST_F(Startup, NotKeepingProposesANewFolder)
 TEST_F(Startup, QuitEscAndTheCloseBoxEndTheProcessWithoutInstalling)
 {
     const CString previous = MakePreviousInstallation("Orvex");
-    m_mainPath.Set(previous.GetString());
+    ASSERT_TRUE(m_mainPath.Set(previous.GetString()));
     const std::vector<std::string> before = Snapshot(previous);
     const struct {
         const char* what;
