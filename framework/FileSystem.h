@@ -30,4 +30,7 @@ std::string HostPathFromAnsi(const char* ansiPath);
 // The reverse, for names that come from the host (UTF-8 to GBK). Returns
 // false when a character has no GBK form.
 bool AnsiFromHostPath(const std::string& hostPath, CString* ansiPath);
+// Converts text between two iconv encodings ("CP936", "UTF-8"); false when
+// a character has no form in the target or the input is not valid.
+bool ConvertText(const char* from, const char* to, const std::string& in, std::string* out);
 #endif

@@ -9,9 +9,7 @@
 #include "FileSystem.h"
 #include "Mbcs.h"
 
-namespace {
-
-bool Convert(const char* from, const char* to, const std::string& in, std::string* out)
+bool ConvertText(const char* from, const char* to, const std::string& in, std::string* out)
 {
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1))
@@ -30,6 +28,8 @@ bool Convert(const char* from, const char* to, const std::string& in, std::strin
     return true;
 }
 
+namespace {
+
 bool IsAscii(const std::string& s)
 {
     for (unsigned char c : s)
@@ -44,7 +44,7 @@ std::string HostPathFromAnsi(const char* ansiPath)
 {
     const std::string ansi(ansiPath ? ansiPath : "");
     std::string host;
-    if (IsAscii(ansi) || Convert("CP936", "UTF-8", ansi, &host)) {
+    if (IsAscii(ansi) || ConvertText("CP936", "UTF-8", ansi, &host)) {
         if (host.empty())
             host = ansi;
         // UTF-8 never uses 0x5C inside a multibyte character.
@@ -69,7 +69,7 @@ bool AnsiFromHostPath(const std::string& hostPath, CString* ansiPath)
     std::string ansi;
     if (IsAscii(hostPath))
         ansi = hostPath;
-    else if (!Convert("UTF-8", "CP936", hostPath, &ansi))
+    else if (!ConvertText("UTF-8", "CP936", hostPath, &ansi))
         return false;
     for (char& c : ansi)
         if (c == '/')

@@ -52,21 +52,7 @@ std::wstring CodePageToWide(const std::string& text, unsigned codePage)
 #else
 bool Iconv(const char* from, const char* to, const std::string& in, std::string* out)
 {
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return false;
-    std::string result(in.size() * 4 + 4, '\0');
-    char* src = const_cast<char*>(in.data());
-    size_t srcLeft = in.size();
-    char* dst = &result[0];
-    size_t dstLeft = result.size();
-    const size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-    iconv_close(cd);
-    if (rc == static_cast<size_t>(-1) || srcLeft != 0)
-        return false;
-    result.resize(result.size() - dstLeft);
-    *out = result;
-    return true;
+    return ConvertText(from, to, in, out);
 }
 #endif
 
