@@ -1,13 +1,8 @@
 #include "KeepDataDlg.h"
 
 #include "app/SfxApp.h"
+#include "ui/DialogColors.h"
 #include "resource.h"
-
-namespace {
-// Shared with the main dialog.
-const COLORREF kBackground = RGB(233, 241, 252);
-const COLORREF kText = RGB(20, 90, 0);
-}  // namespace
 
 BEGIN_MESSAGE_MAP(CKeepDataDlg, CDialog)
     ON_BN_CLICKED(IDC_DISCARD_DATA, &CKeepDataDlg::OnDiscardData)
@@ -15,7 +10,7 @@ BEGIN_MESSAGE_MAP(CKeepDataDlg, CDialog)
 END_MESSAGE_MAP()
 
 CKeepDataDlg::CKeepDataDlg(CWnd* pParent)
-    : CDialog(IDD_KEEP_DATA, pParent), m_pApp(static_cast<CSfxApp*>(AfxGetApp())), m_brBackground(kBackground)
+    : CDialog(IDD_KEEP_DATA, pParent), m_pApp(static_cast<CSfxApp*>(AfxGetApp())), m_brBackground(SFX_DIALOG_BACKGROUND)
 {
 }
 
@@ -52,16 +47,5 @@ void CKeepDataDlg::OnCancel()
 HBRUSH CKeepDataDlg::OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor)
 {
     const HBRUSH hbr = CDialog::OnCtlColor(pDC, pWnd, nCtlColor);
-    switch (nCtlColor) {
-    case CTLCOLOR_MSGBOX:
-    case CTLCOLOR_LISTBOX:
-    case CTLCOLOR_DLG:
-    case CTLCOLOR_STATIC:
-        pDC->SetBkMode(TRANSPARENT);
-        pDC->SetTextColor(kText);
-        return m_brBackground;
-    default:
-        // Edit boxes, buttons and scroll bars keep the system colours.
-        return hbr;
-    }
+    return SfxDialogCtlColor(pDC, nCtlColor, m_brBackground, hbr);
 }

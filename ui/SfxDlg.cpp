@@ -9,6 +9,7 @@
 #include "framework/win32/WinApp.h"
 #include "resource.h"
 #include "shell/DesktopShortcut.h"
+#include "ui/DialogColors.h"
 #include "ui/FolderPicker.h"
 
 const char* const SFX_TEXT_COPYING = "正在拷贝 ";
@@ -23,8 +24,6 @@ namespace {
 const char* const kDefaultFolder = "c:\\Orvex通讯";
 const char* const kClientName = "\\Rendo.exe";
 const char* const kBrowseCaption = "Select Extraction Directory";
-const COLORREF kBackground = RGB(233, 241, 252);
-const COLORREF kText = RGB(20, 90, 0);
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CSfxDlg, CDialog)
@@ -44,7 +43,7 @@ CSfxDlg::CSfxDlg(CWnd* pParent)
       m_pApp(AfxGetAppState()),
       m_strDestPath(kDefaultFolder),
       m_hIcon(::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
-      m_brBackground(kBackground)
+      m_brBackground(SFX_DIALOG_BACKGROUND)
 {
     if (m_pApp)
         m_pApp->m_pMainDlg = this;
@@ -210,19 +209,8 @@ void CSfxDlg::OnTimer(UINT_PTR nIDEvent)
 
 HBRUSH CSfxDlg::OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor)
 {
-    HBRUSH hbr = CDialog::OnCtlColor(pDC, pWnd, nCtlColor);
-    switch (nCtlColor) {
-    case CTLCOLOR_MSGBOX:
-    case CTLCOLOR_LISTBOX:
-    case CTLCOLOR_DLG:
-    case CTLCOLOR_STATIC:
-        pDC->SetBkMode(TRANSPARENT);
-        pDC->SetTextColor(kText);
-        return m_brBackground;
-    default:
-        // Edit box and buttons keep the system colours.
-        return hbr;
-    }
+    const HBRUSH hbr = CDialog::OnCtlColor(pDC, pWnd, nCtlColor);
+    return SfxDialogCtlColor(pDC, nCtlColor, m_brBackground, hbr);
 }
 
 int CSfxDlg::OnCreate(LPCREATESTRUCT)
