@@ -12,6 +12,7 @@
 #include "Capture.h"
 #include "resource.h"
 #include "support/ArchiveFixtures.h"
+#include "InstallerProcess.h"
 #include "support/SavedRegistryValue.h"
 #include "support/TempDir.h"
 
@@ -25,121 +26,9 @@ const std::string kNewFolderPrefix = "c:\\Ithra通讯";
 const std::string kDone =
     "系统安装结束，桌面已生成程序快捷方式图标.. 用户退出后可点击快捷方式图标运行程序..或等待数秒，程序将自行启动....";
 
-std::string WindowsPath(std::string unixPath)
-{
-    for (char& c : unixPath)
-        if (c == '/')
-            c = '\\';
-    return "Z:" + unixPath;
-}
-
-bool WaitUntil(const std::function<bool()>& cond, int timeoutMs)
-{
-    const DWORD start = GetTickCount();
-    while (!cond()) {
-        if (GetTickCount() - start > static_cast<DWORD>(timeoutMs))
-            return cond();
-        Sleep(20);
-    }
-    return true;
-}
-
-struct Found {
-    DWORD pid;
-    HWND hWnd;
-};
-
-BOOL CALLBACK FindProcessDialog(HWND h, LPARAM lParam)
-{
-    Found* f = reinterpret_cast<Found*>(lParam);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(h, &pid);
-    char cls[16] = "";
-    GetClassNameA(h, cls, sizeof cls);
-    if (pid == f->pid && std::string(cls) == "#32770" && IsWindowVisible(h)) {
-        f->hWnd = h;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-std::string Text(HWND hWnd)
-{
-    char buf[2048] = "";
-    DWORD_PTR n = 0;
-    SendMessageTimeoutA(hWnd, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf), SMTO_NORMAL, 60000, &n);
-    return std::string(buf, n);
-}
-
-// One started installer process, worked from outside.
-class Installer {
-public:
-    explicit Installer(const CString& exe)
-    {
-        STARTUPINFOA si{};
-        si.cb = sizeof si;
-        std::string cmd = "\"" + std::string(exe.GetString()) + "\"";
-        m_started = CreateProcessA(exe, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &m_pi) != FALSE;
-    }
-    ~Installer()
-    {
-        if (!m_started)
-            return;
-        if (WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT)
-            TerminateProcess(m_pi.hProcess, 1);
-        CloseHandle(m_pi.hThread);
-        CloseHandle(m_pi.hProcess);
-    }
-    // The process's visible dialog, or null after the timeout.
-    HWND WaitForDialog(int timeoutMs = 30000)
-    {
-        HWND found = nullptr;
-        if (m_started)
-            WaitUntil(
-                [&] {
-                    Found f{m_pi.dwProcessId, nullptr};
-                    EnumWindows(&FindProcessDialog, reinterpret_cast<LPARAM>(&f));
-                    found = f.hWnd;
-                    return found != nullptr;
-                },
-                timeoutMs);
-        return found;
-    }
-    // A dialog other than previous (the next one), or null after the timeout.
-    HWND WaitForNextDialog(HWND previous, int timeoutMs = 30000)
-    {
-        HWND found = nullptr;
-        WaitUntil(
-            [&] {
-                Found f{m_pi.dwProcessId, nullptr};
-                EnumWindows(&FindProcessDialog, reinterpret_cast<LPARAM>(&f));
-                found = f.hWnd != previous ? f.hWnd : nullptr;
-                return found != nullptr;
-            },
-            timeoutMs);
-        return found;
-    }
-    // The exit code, or -1 when the process still runs after the timeout.
-    long WaitForExit(int timeoutMs)
-    {
-        if (!m_started || WaitForSingleObject(m_pi.hProcess, static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0)
-            return -1;
-        DWORD code = 0;
-        GetExitCodeProcess(m_pi.hProcess, &code);
-        return static_cast<long>(code);
-    }
-    // The control that has the keyboard focus in the installer.
-    HWND Focus() const
-    {
-        GUITHREADINFO info{};
-        info.cbSize = sizeof info;
-        return GetGUIThreadInfo(m_pi.dwThreadId, &info) ? info.hwndFocus : nullptr;
-    }
-
-private:
-    bool m_started = false;
-    PROCESS_INFORMATION m_pi{};
-};
+std::string WindowsPath(const std::string& unixPath) { return WindowsPathOfUnixPath(unixPath); }
+std::string Text(HWND hWnd) { return WindowText(hWnd); }
+using Installer = InstallerProcess;
 
 bool IsKeepDataDialog(HWND h) { return h && GetDlgItem(h, IDC_KEEP_MESSAGE) && GetDlgItem(h, IDC_DISCARD_DATA); }
 bool IsMainDialog(HWND h) { return h && GetDlgItem(h, IDC_START) && GetDlgItem(h, IDC_DEST_PATH); }
