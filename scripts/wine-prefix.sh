@@ -18,6 +18,11 @@ wineserver -w
 # Wine links Desktop, Documents, ... to the host home; tests must never touch that.
 users="$WINEPREFIX/drive_c/users"
 find "$users" -maxdepth 2 -type l | while read -r link; do rm -f "$link"; mkdir -p "$link"; done
+# Caption buttons are drawn with Marlett; this Wine build does not look in
+# its own font folder, so give the prefix a copy.
+for f in /usr/share/wine/fonts/marlett.ttf; do
+  [ -f "$f" ] && cp "$f" "$WINEPREFIX/drive_c/windows/Fonts/"
+done
 reg=$(mktemp --suffix=.reg)
 font=$(fc-match -f '%{file}' 'WenQuanYi Zen Hei' 2>/dev/null || true)
 printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n"SimSun"="WenQuanYi Zen Hei"\r\n"NSimSun"="WenQuanYi Zen Hei"\r\n' > "$reg"
