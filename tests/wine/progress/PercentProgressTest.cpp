@@ -30,6 +30,7 @@ bool IsTextOnEmpty(COLORREF c) { return OnEmptySide(c) && GetGValue(c) <= 128; }
 class TestBar : public CPercentProgressCtrl {
 public:
     int m_nPaints = 0;
+    int m_nErases = 0;
     void UseTestColours()
     {
         m_crFill = kFill;
@@ -41,6 +42,8 @@ public:
     {
         if (message == WM_PAINT)
             ++m_nPaints;
+        if (message == WM_ERASEBKGND)
+            ++m_nErases;
         return CPercentProgressCtrl::WindowProc(message, wParam, lParam);
     }
 };
@@ -200,6 +203,35 @@ TEST_F(PercentProgressTest, RepaintsOnlyWhenTheFilledWidthChanges)
     EXPECT_EQ(10, m_bar.SetPos(11));  // width 22: painted before SetPos returns
     EXPECT_EQ(1, m_bar.m_nPaints);
     EXPECT_EQ(11, m_bar.GetPos());
+}
+
+// The repaint asks for an erase too (RDW_INVALIDATE | RDW_ERASE |
+// RDW_UPDATENOW), and the erase paints nothing: the whole picture comes
+// from the off-screen copy, so the bar never flickers to the background.
+TEST_F(PercentProgressTest, RepaintErasesAndTheEraseLeavesEveryPixel)
+{
+    m_bar.SetPos(20);
+    m_bar.m_nErases = m_bar.m_nPaints = 0;
+    m_bar.SetPos(30);
+    EXPECT_EQ(1, m_bar.m_nErases) << "erased before SetPos returns";
+    EXPECT_EQ(1, m_bar.m_nPaints);
+
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, kWidth, kHeight);
+    ReleaseDC(nullptr, screen);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    RECT all = {0, 0, kWidth, kHeight};
+    HBRUSH green = CreateSolidBrush(RGB(0, 255, 0));
+    FillRect(mem, &all, green);
+    DeleteObject(green);
+    EXPECT_TRUE(SendMessageA(m_hCtrl, WM_ERASEBKGND, reinterpret_cast<WPARAM>(mem), 0));
+    for (int x = 0; x < kWidth; x += 7)
+        for (int y = 0; y < kHeight; y += 3)
+            ASSERT_EQ(RGB(0, 255, 0), GetPixel(mem, x, y)) << "x=" << x << " y=" << y;
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
 }
 
 TEST_F(PercentProgressTest, NarrowBarKeepsTheOlderPercentageWhileTheWidthStays)
