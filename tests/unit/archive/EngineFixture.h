@@ -37,7 +37,7 @@ protected:
     static int Record(SfxEntry* entry, void* context)
     {
         auto* self = static_cast<EngineTest*>(context);
-        self->m_calls.push_back({entry->GetName().str(), self->m_run.m_nProcessed});
+        self->m_calls.push_back({entry->GetName().str(), self->m_run.m_nProcessed, self->m_run.m_nTotal});
         return 0;
     }
 
@@ -46,6 +46,7 @@ protected:
     struct Call {
         std::string name;
         int processed;
+        int total;  // as the dialog sees it when the callback runs
     };
 
     TempDir m_dir;

@@ -34,8 +34,11 @@ TEST_F(EngineTest, UnpacksEveryEntryFromTheLastToTheFirst)
     EXPECT_EQ(m_calls[0].name, "empty.dat.zup");
     EXPECT_EQ(m_calls[1].name, "bin\\lang\\zh.ini.zup");
     EXPECT_EQ(m_calls[3].name, "readme.txt.zup");
-    for (size_t i = 0; i < m_calls.size(); ++i)
+    for (size_t i = 0; i < m_calls.size(); ++i) {
         EXPECT_EQ(m_calls[i].processed, static_cast<int>(i) + 1);
+        // The total is known before the first entry, so the bar's first step is right.
+        EXPECT_EQ(m_calls[i].total, 4) << "callback " << i;
+    }
 }
 
 TEST_F(EngineTest, NullCallbackStillPublishesCounts)

@@ -49,6 +49,8 @@ TEST_F(EngineTest, AFullTableOf256EntriesIsAccepted)
 TEST_F(EngineTest, MissingMagicOrNoEntriesWritesNothingAndCallsNothing)
 {
     std::string image = MakeInstallerImage({{"a.txt", "a"}});
+    // No total is published for an archive that is not there.
+    m_run.m_nTotal = -1;
     for (size_t i = image.size() - 10; i < image.size(); ++i) {
         std::string bad = image;
         bad[i] = static_cast<char>(bad[i] ^ 0x20);  // also flips letter case
@@ -68,6 +70,7 @@ TEST_F(EngineTest, MissingMagicOrNoEntriesWritesNothingAndCallsNothing)
     EXPECT_TRUE(m_calls.empty());
     EXPECT_TRUE(ListFilesBelow(m_dest).empty());
     EXPECT_EQ(m_app.m_createdFolders.GetSize(), 0);
+    EXPECT_EQ(m_run.m_nTotal, -1);
 }
 
 TEST_F(EngineTest, MissingArchiveFileIsReported)
