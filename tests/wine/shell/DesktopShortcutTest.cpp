@@ -320,4 +320,47 @@ TEST(CreateShortcutFile, WritesALinkTheShellReadsBack)
     CoUninitialize();
 }
 
+// COM is the caller's business before and after: on a thread without it,
+// the call initialises it and takes it down again, so a first
+// CoInitialize afterwards starts afresh (S_OK, not S_FALSE); on a thread
+// that has it, it stays initialised.
+struct ShortcutOnThread {
+    CString target, link;
+    int result = -1;
+    HRESULT afterwards = E_FAIL;
+};
+
+DWORD WINAPI MakeShortcutOnThread(void* p)
+{
+    ShortcutOnThread* r = static_cast<ShortcutOnThread*>(p);
+    r->result = CreateShortcutFile(r->target, r->link);
+    r->afterwards = CoInitialize(nullptr);
+    if (SUCCEEDED(r->afterwards))
+        CoUninitialize();
+    return 0;
+}
+
+TEST(CreateShortcutFile, LeavesTheThreadsComAsItFoundIt)
+{
+    TempDir root;
+    ShortcutOnThread run;
+    run.target = root.Path() + "\\Rendo.exe";
+    run.link = root.Path() + "\\t.lnk";
+    WriteBytes(run.target, "client");
+    HANDLE thread = CreateThread(nullptr, 0, MakeShortcutOnThread, &run, 0, nullptr);
+    ASSERT_NE(nullptr, thread);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 60000));
+    CloseHandle(thread);
+    EXPECT_EQ(1, run.result);
+    EXPECT_EQ(S_OK, run.afterwards) << "COM was left initialised on the thread";
+    EXPECT_TRUE(FileExists(run.link));
+
+    // Already initialised by the caller: still initialised afterwards.
+    ASSERT_HRESULT_SUCCEEDED(CoInitialize(nullptr));
+    EXPECT_EQ(1, CreateShortcutFile(run.target, root.Path() + "\\u.lnk"));
+    EXPECT_EQ(S_FALSE, CoInitialize(nullptr));
+    CoUninitialize();
+    CoUninitialize();
+}
+
 }  // namespace
