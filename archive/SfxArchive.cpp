@@ -1,6 +1,8 @@
 #include "SfxArchive.h"
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "app/SfxAppState.h"
 #include "app/SfxRunState.h"
@@ -206,16 +208,20 @@ int CSfxArchive::ReadDirectory(CString strArchivePath)
                 int64_t(entry.m_nOffset) + int64_t(entry.m_nPackedSize) > directoryStart)
                 return SFX_ERR_DAMAGED;
         }
-        // A stored name that equals another entry's installed name would be
-        // that file's temporary file, and would overwrite or delete it.
+        // A stored name that opens another entry's installed file would be
+        // that file's temporary file, and would overwrite or delete it. On
+        // Windows that is so whatever the letter case, with a slash for a
+        // backslash, and with dots or blanks after the name.
+        std::vector<std::string> storedKeys, installedKeys;
         for (int i = 0; i < m_nEntryCount; ++i) {
-            const CString& stored = m_entries[i].m_strName;
-            for (int j = 0; j < m_nEntryCount; ++j) {
-                const CString& other = m_entries[j].m_strName;
-                if (SfxNamesEqualIgnoringCase(stored, other.Left(other.GetLength() - SFX_NAME_SUFFIX_LENGTH)))
-                    return SFX_ERR_DAMAGED;
-            }
+            const std::string& stored = m_entries[i].m_strName.str();
+            storedKeys.push_back(SfxWindowsPathKey(stored));
+            installedKeys.push_back(SfxWindowsPathKey(stored.substr(0, stored.size() - SFX_NAME_SUFFIX_LENGTH)));
         }
+        for (const std::string& stored : storedKeys)
+            for (const std::string& installed : installedKeys)
+                if (stored == installed)
+                    return SFX_ERR_DAMAGED;
     } catch (const CFileException& e) {
         m_strLastError = e.GetErrorText();
         return SFX_ERR_DAMAGED;

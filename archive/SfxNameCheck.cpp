@@ -144,3 +144,39 @@ bool SfxNamesEqualIgnoringCase(const CString& a, const CString& b)
 {
     return SfxWindowsCaseKey(a.str()) == SfxWindowsCaseKey(b.str());
 }
+
+std::string SfxWindowsPathKey(const std::string& gbk)
+{
+    const std::string folded = SfxWindowsCaseKey(gbk);
+    std::string key;
+    key.reserve(folded.size());
+    size_t partStart = 0;
+    const auto endPart = [&] {
+        // A dot or a blank is never the second byte of a GBK character.
+        size_t partEnd = key.size();
+        while (partEnd > partStart && (key[partEnd - 1] == '.' || key[partEnd - 1] == ' '))
+            --partEnd;
+        key.resize(partEnd);
+    };
+    for (size_t i = 0; i < folded.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(folded[i]);
+        if (c >= 0x81 && c <= 0xFE && i + 1 < folded.size()) {
+            // A double-byte character, whose second byte may be 0x5C.
+            key += folded[i];
+            key += folded[++i];
+        } else if (c == '\\' || c == '/') {
+            endPart();
+            key += '\\';
+            partStart = key.size();
+        } else {
+            key += static_cast<char>(c);
+        }
+    }
+    endPart();
+    return key;
+}
+
+bool SfxNamesNameTheSameFile(const CString& a, const CString& b)
+{
+    return SfxWindowsPathKey(a.str()) == SfxWindowsPathKey(b.str());
+}

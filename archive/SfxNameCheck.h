@@ -33,3 +33,11 @@ std::string SfxWindowsCaseKey(const std::string& gbk);
 
 // Letter case ignored as the Windows file system ignores it.
 bool SfxNamesEqualIgnoringCase(const CString& a, const CString& b);
+
+// The relative path as Windows resolves it to a file: the case key above,
+// a slash taken for a backslash, and the dots and blanks that end a name
+// part dropped ("c.txt." and "c.txt " open "c.txt").
+std::string SfxWindowsPathKey(const std::string& gbk);
+
+// True when the two relative paths open the same file on Windows.
+bool SfxNamesNameTheSameFile(const CString& a, const CString& b);

@@ -100,6 +100,15 @@ std::vector<DamagedImage> MakeDamagedCorpus()
     corpus.push_back({"name with NUL", ImageWithName(std::string("a\0b.txt.zup", 11)), SFX_ERR_DAMAGED});
     corpus.push_back({"stored name equals an installed name",
                       SfxBuildImage(kStub, PackFiles({{"x.txt", "1"}, {"X.TXT.zup", "2"}})), SFX_ERR_DAMAGED});
+    // Windows opens the same file with a slash for a backslash, and drops
+    // the dots and blanks that end a name.
+    corpus.push_back({"stored name equals an installed name written with a slash",
+                      SfxBuildImage(kStub, PackFiles({{"a\\b.txt", "1"}, {"a/b.txt.zup", "2"}})), SFX_ERR_DAMAGED});
+    corpus.push_back({"stored name equals an installed name ending in a dot",
+                      SfxBuildImage(kStub, PackFiles({{"c.txt", "1"}, {"c.txt.zup.", "2"}})), SFX_ERR_DAMAGED});
+    corpus.push_back({"stored name equals an installed name ending in blanks",
+                      SfxBuildImage(kStub, PackFiles({{"sub\\d.txt", "1"}, {"SUB \\D.TXT.zup  ", "2"}})),
+                      SFX_ERR_DAMAGED});
 
     // The file cut short anywhere loses its trailer.
     for (size_t cut : {size_t(1), size_t(5), size_t(10), size_t(13), size_t(14), size_t(30), good.size() / 2, good.size() - 1})

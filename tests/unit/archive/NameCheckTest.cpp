@@ -61,4 +61,20 @@ TEST(StoredNameCheck, CaseInsensitiveEqualityFoldsLettersOnly)
     EXPECT_FALSE(SfxNamesEqualIgnoringCase("\xD5\x5C", "\xD5\x7C"));
 }
 
+TEST(StoredNameCheck, SameFileAsWindowsOpensIt)
+{
+    EXPECT_TRUE(SfxNamesNameTheSameFile("User\\Keep.pst", "user\\KEEP.pst"));
+    EXPECT_TRUE(SfxNamesNameTheSameFile("a/b.txt", "A\\B.TXT"));
+    EXPECT_TRUE(SfxNamesNameTheSameFile("c.txt", "c.txt."));
+    EXPECT_TRUE(SfxNamesNameTheSameFile("c.txt", "c.txt . "));
+    EXPECT_TRUE(SfxNamesNameTheSameFile("sub\\d", "sub .\\d"));
+    EXPECT_FALSE(SfxNamesNameTheSameFile("c.txt", "c.txtx"));
+    EXPECT_FALSE(SfxNamesNameTheSameFile(".a", "a"));  // only the end of a name part
+    EXPECT_FALSE(SfxNamesNameTheSameFile("a b", "ab"));
+    // "誠" (D5 5C) ends in a backslash byte that separates nothing: the
+    // dot after it still ends the name, the blank before it does not.
+    EXPECT_TRUE(SfxNamesNameTheSameFile("\xD5\x5C.", "\xD5\x5C"));
+    EXPECT_FALSE(SfxNamesNameTheSameFile("a \xD5\x5C", "a\xD5\x5C"));
+}
+
 }  // namespace
