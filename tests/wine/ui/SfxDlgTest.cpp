@@ -243,6 +243,31 @@ TEST_F(SfxDlgTest, InstallsIntoTheTypedFolderCountsDownAndStartsTheClient)
     EXPECT_TRUE(FileContainsText(desktop + "\\Orvex 高级通讯管理.lnk", dest + "\\Rendo.exe"));
 }
 
+TEST_F(SfxDlgTest, AFolderTypedWithATrailingBackslashShowsItDoubledInTheStatus)
+{
+    CSfxDlg dlg;
+    dlg.m_strInstallMode = static_cast<char>(0);
+    dlg.m_archive.SetArchivePath(WriteInstaller({{"readme.txt", "text"}}));
+    const CString dest = m_tmp.Path() + "\\带斜杠\\";
+    bool done = false;
+    RunDialog(
+        dlg,
+        [&](DialogDriver& d) {
+            d.SetText(IDC_DEST_PATH, dest.GetString());
+            d.Click(IDC_START);
+            done = DialogDriver::WaitUntil([&] { return d.Text(IDC_STATUS) == kDone; }, 60000);
+            d.Close();
+        },
+        &m_events, &m_notes);
+    ASSERT_TRUE(done) << m_notes;
+    // The status joins the folder as typed, the engine's own copy aside.
+    const std::vector<std::string> statuses = TextsOf(m_events, DialogEvent::StatusText);
+    ASSERT_FALSE(statuses.empty());
+    EXPECT_EQ(kCopying + dest.GetString() + "\\readme.txt.zup", statuses.front());
+    EXPECT_EQ(dest, dlg.m_strDestPath);
+    EXPECT_EQ("text", ReadBinaryFile(dest + "readme.txt"));
+}
+
 TEST_F(SfxDlgTest, KeepModeEndsTheBarAt90AndClosingDuringTheCountdownStartsNothing)
 {
     // Ten entries; entry 0, handled last, is a protected file and skipped.
@@ -278,12 +303,14 @@ TEST_F(SfxDlgTest, KeepModeEndsTheBarAt90AndClosingDuringTheCountdownStartsNothi
 
 struct FailureCase {
     const char* label;
-    std::string (*image)();
+    std::string (*image)();  // null: no archive file at all
     const std::string* text;
+    bool destBelowAFile = false;  // the folder cannot be created: a file holds its place
 };
 
 std::string ImageWithoutArchive() { return std::string(4096, 'M'); }
 std::string ImageWithNoEntries() { return MakeInstallerImage({}); }
+std::string ImageWithOneEntry() { return MakeInstallerImage({{"readme.txt", "text"}}); }
 std::string DamagedImageBytes()
 {
     for (const DamagedImage& d : MakeDamagedCorpus())
@@ -296,11 +323,17 @@ class SfxDlgFailureTest : public SfxDlgTest, public ::testing::WithParamInterfac
 
 TEST_P(SfxDlgFailureTest, ShowsTheFailureTextKeepsButtonsDisabledAndDoesNotCountDown)
 {
-    const std::string image = GetParam().image();
-    ASSERT_FALSE(image.empty());
     const CString archive = m_tmp.Path() + "\\setup.bin";
-    WriteBinaryFile(archive, image);
-    const CString dest = m_tmp.Path() + "\\target";
+    if (GetParam().image) {
+        const std::string image = GetParam().image();
+        ASSERT_FALSE(image.empty());
+        WriteBinaryFile(archive, image);
+    }
+    CString dest = m_tmp.Path() + "\\target";
+    if (GetParam().destBelowAFile) {
+        WriteBinaryFile(dest, "a file, not a folder");
+        dest += "\\sub";
+    }
 
     CSfxDlg dlg;
     dlg.m_strInstallMode = static_cast<char>(0);
@@ -335,7 +368,11 @@ TEST_P(SfxDlgFailureTest, ShowsTheFailureTextKeepsButtonsDisabledAndDoesNotCount
 INSTANTIATE_TEST_SUITE_P(Archives, SfxDlgFailureTest,
                          ::testing::Values(FailureCase{"NoMagic", &ImageWithoutArchive, &kNoData},
                                            FailureCase{"NoEntries", &ImageWithNoEntries, &kNoData},
-                                           FailureCase{"Damaged", &DamagedImageBytes, &kInternal}),
+                                           FailureCase{"Damaged", &DamagedImageBytes, &kInternal},
+                                           // SFX_ERR_OPEN_SELF: the executable's own file cannot be opened.
+                                           FailureCase{"NoArchiveFile", nullptr, &kInternal},
+                                           // SFX_ERR_CREATE_OUTPUT: the first entry's file cannot be created.
+                                           FailureCase{"FolderCannotBeCreated", &ImageWithOneEntry, &kInternal, true}),
                          [](const ::testing::TestParamInfo<FailureCase>& info) { return info.param.label; });
 
 TEST_F(SfxDlgTest, EnterInTheFolderBoxEndsTheDialogWithoutInstalling)
@@ -402,6 +439,48 @@ TEST_F(SfxDlgTest, StaticTextsAndTheDialogTakeItsColoursEditBoxesKeepTheSystemOn
     EXPECT_EQ(static_cast<UINT>(BS_SOLID), lb.lbStyle);
     dlg.reset();
     EXPECT_EQ(0, GetObjectA(stat.brush, sizeof lb, &lb)) << "the brush is released with the dialog";
+}
+
+TEST_F(SfxDlgTest, LaunchStartsTheGivenFileWithoutArguments)
+{
+    // A folder with a blank and GBK text, as an installation folder may have.
+    const CString folder = m_tmp.Path() + "\\客户 端";
+    ASSERT_TRUE(CreateDirectoryA(folder, nullptr));
+    const CString exe = folder + "\\Rendo.exe";
+    WriteBinaryFile(exe, RendoBytes());
+    const CString marker = folder + "\\rendo-started.txt";
+
+    LaunchInstalledProgram(exe);
+
+    // The client writes its own path, then its command line, each ending in
+    // CRLF; while it writes, the file is locked.
+    std::string written;
+    const auto complete = [&] {
+        written.clear();
+        HANDLE h = CreateFileA(marker, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE)
+            return false;
+        char buffer[4096];
+        DWORD got = 0;
+        while (ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got > 0)
+            written.append(buffer, got);
+        CloseHandle(h);
+        const size_t first = written.find("\r\n");
+        return first != std::string::npos && written.find("\r\n", first + 2) != std::string::npos;
+    };
+    ASSERT_TRUE(DialogDriver::WaitUntil(complete, 20000)) << "the client never ran: " << written;
+    const size_t first = written.find("\r\n");
+    EXPECT_EQ(std::string(exe), written.substr(0, first));
+    const std::string commandLine = written.substr(first + 2, written.find("\r\n", first + 2) - (first + 2));
+    // The program itself, quoted or not, and nothing after it.
+    const std::string program(exe);
+    size_t rest = std::string::npos;
+    if (commandLine.compare(0, program.size() + 2, '"' + program + '"') == 0)
+        rest = program.size() + 2;
+    else if (commandLine.compare(0, program.size(), program) == 0)
+        rest = program.size();
+    ASSERT_NE(std::string::npos, rest) << "the command line does not start with the program: " << commandLine;
+    EXPECT_EQ(std::string::npos, commandLine.find_first_not_of(' ', rest)) << "arguments given: " << commandLine;
 }
 
 BOOL CALLBACK FindAboutBox(HWND h, LPARAM lParam)
