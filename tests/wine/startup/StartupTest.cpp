@@ -130,6 +130,24 @@ protected:
         return folder;
     }
 
+    // Starts the installation in the main dialog and waits for the process
+    // to end (the countdown runs out and the client starts); then every
+    // file is the new one except the ten user-data files, which are as the
+    // earlier installation left them.
+    void InstallAndExpectUserDataKept(InstallerProcess& installer, HWND hMain, const CString& folder)
+    {
+        ClickDialogItem(hMain, IDC_START);
+        EXPECT_TRUE(WaitUntil([&] { return DialogItemText(hMain, IDC_STATUS) == kDone; }, 60000));
+        EXPECT_EQ(0, installer.WaitForExit(60000));
+        for (const FixtureFile& f : m_newFiles) {
+            const std::string now = ReadBinaryFile(folder + "\\" + f.name.c_str());
+            if (f.name.compare(0, 5, "user\\") == 0)
+                EXPECT_EQ("old data \\" + f.name, now) << f.name;
+            else
+                EXPECT_EQ(f.content, now) << f.name;
+        }
+    }
+
     // Every file below folder with its content, for before/after comparisons.
     std::vector<std::string> Snapshot(const CString& folder)
     {
@@ -196,17 +214,7 @@ TEST_F(Startup, KeepingInstallsIntoTheEarlierFolderAndLeavesTheUserDataAlone)
     EXPECT_EQ(std::string(previous), Text(GetDlgItem(hMain, IDC_DEST_PATH)));
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(hMain, IDC_BROWSE)));
 
-    PostMessageA(GetDlgItem(hMain, IDC_START), BM_CLICK, 0, 0);
-    EXPECT_TRUE(WaitUntil([&] { return Text(GetDlgItem(hMain, IDC_STATUS)) == kDone; }, 60000));
-    // The countdown runs out, the client starts and the installer ends.
-    EXPECT_EQ(0, installer.WaitForExit(60000));
-    for (const FixtureFile& f : m_newFiles) {
-        const std::string now = ReadBinaryFile(previous + "\\" + f.name.c_str());
-        if (f.name.compare(0, 5, "user\\") == 0)
-            EXPECT_EQ("old data \\" + f.name, now) << f.name;
-        else
-            EXPECT_EQ(f.content, now) << f.name;
-    }
+    InstallAndExpectUserDataKept(installer, hMain, previous);
 }
 
 TEST_F(Startup, EnterKeepsTheEarlierFolder)
@@ -279,19 +287,8 @@ TEST_F(Startup, AMarkerInTheChosenFolderKeepsTheUserDataWithoutAQuestion)
     Installer installer(m_exe);
     HWND hMain = installer.WaitForDialog();
     ASSERT_TRUE(IsMainDialog(hMain));
-    DWORD_PTR r = 0;
-    SendMessageTimeoutA(GetDlgItem(hMain, IDC_DEST_PATH), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(target.GetString()),
-                        SMTO_NORMAL, 30000, &r);
-    PostMessageA(GetDlgItem(hMain, IDC_START), BM_CLICK, 0, 0);
-    EXPECT_TRUE(WaitUntil([&] { return Text(GetDlgItem(hMain, IDC_STATUS)) == kDone; }, 60000));
-    EXPECT_EQ(0, installer.WaitForExit(60000));
-    for (const FixtureFile& f : m_newFiles) {
-        const std::string now = ReadBinaryFile(target + "\\" + f.name.c_str());
-        if (f.name.compare(0, 5, "user\\") == 0)
-            EXPECT_EQ("old data \\" + f.name, now) << f.name;
-        else
-            EXPECT_EQ(f.content, now) << f.name;
-    }
+    SetDialogItemText(hMain, IDC_DEST_PATH, target.GetString());
+    InstallAndExpectUserDataKept(installer, hMain, target);
 }
 
 }  // namespace
