@@ -14,6 +14,9 @@ packages=(
   nlohmann-json3-dev
   clang libclang-rt-14-dev
   valgrind
+  osslsigncode openssl
+  fonts-arphic-uming
+  man-db groff-base
 )
 
 need_i386=0
