@@ -17,6 +17,7 @@
 CLzariCodec::CLzariCodec()
     : m_pIn(nullptr),
       m_pOut(nullptr),
+      m_pSink(nullptr),
       m_nTextSize(0),
       m_nCodeSize(0),
       m_nMatchPos(0),
@@ -34,6 +35,7 @@ CLzariCodec::CLzariCodec()
       m_pInNext(nullptr),
       m_pInEnd(nullptr),
       m_nInBytes(0),
+      m_nInLimit(~static_cast<uint64_t>(0)),
       m_bInEof(false),
       m_nOutUsed(0),
       m_nBytesPastEnd(0),
@@ -91,7 +93,9 @@ void CLzariCodec::FillInput()
 {
     if (m_bInEof)
         return;
-    const size_t n = std::fread(m_inBuf, 1, IN_BUF_SIZE, m_pIn);
+    const uint64_t left = m_nInLimit - m_nInBytes;
+    const size_t want = left < IN_BUF_SIZE ? static_cast<size_t>(left) : IN_BUF_SIZE;
+    const size_t n = want > 0 ? std::fread(m_inBuf, 1, want, m_pIn) : 0;
     if (n > 0) {
         m_pInNext = m_inBuf;
         m_pInEnd = m_inBuf + n;
@@ -165,6 +169,13 @@ void CLzariCodec::FlushOutput()
     if (n != static_cast<size_t>(m_nOutUsed))
         m_bWriteError = true;  // those bytes are lost; the run goes on
     m_nOutUsed = 0;
+}
+
+bool CLzariCodec::Emit(const unsigned char* data, size_t size)
+{
+    if (m_pSink)
+        return m_pSink->Write(data, size);
+    return std::fwrite(data, 1, size, m_pOut) == size;
 }
 
 inline void CLzariCodec::PutBits(uint32_t bits, int count)
@@ -790,7 +801,7 @@ uint32_t CLzariCodec::Decode()
         if (pos >= WINDOW_HISTORY + WINDOW_SPAN) {
             const size_t n = static_cast<size_t>(pos - flushed);
             flushed = pos;
-            if (std::fwrite(window + flushed - n, 1, n, m_pOut) != n) {
+            if (!Emit(window + flushed - n, n)) {
                 m_bWriteError = true;
                 break;
             }
@@ -826,7 +837,7 @@ uint32_t CLzariCodec::Decode()
         }
     }
     const size_t n = static_cast<size_t>(pos - flushed);
-    if (n > 0 && std::fwrite(window + flushed, 1, n, m_pOut) != n)
+    if (n > 0 && !Emit(window + flushed, n))
         m_bWriteError = true;
     NoteBytesPastEnd();
     return count;

@@ -13,8 +13,18 @@
 // ends; a stream that ends early is reported as STATUS_TRUNCATED. The
 // codec throws nothing and allocates nothing.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
+
+// Where Decode() can put the unpacked bytes instead of a stream: it gets
+// them in order, in blocks. Write returns false to stop the run, which then
+// ends with STATUS_WRITE_ERROR.
+class CLzariSink {
+public:
+    virtual ~CLzariSink() = default;
+    virtual bool Write(const unsigned char* data, size_t size) = 0;
+};
 
 class CLzariCodec {
 public:
@@ -69,8 +79,15 @@ public:
     // Decode: how many bytes the bit reader asked for after the input ended.
     uint32_t GetBytesPastEnd() const { return m_nBytesPastEnd; }
 
+    // Decode: the stream ends after this many bytes of m_pIn (length field
+    // included), wherever the input itself ends; for a stream that sits
+    // inside a larger file.
+    void SetInputLimit(uint64_t bytes) { m_nInLimit = bytes; }
+
     FILE* m_pIn;
     FILE* m_pOut;
+    // Decode writes here instead of m_pOut when set (not owned).
+    CLzariSink* m_pSink;
 
 protected:
     enum {
@@ -96,6 +113,8 @@ protected:
     void PutBits(uint32_t bits, int count);  // count 1..32
     void PutRepeated(int bit, int count);
     void FlushOutput();
+    // Hands decoded bytes to the sink or the output stream.
+    bool Emit(const unsigned char* data, size_t size);
     uint32_t GetBits(int count);             // count 1..32
     void RefillBits();
 
@@ -204,6 +223,7 @@ protected:
     const unsigned char* m_pInNext;
     const unsigned char* m_pInEnd;
     uint64_t m_nInBytes;
+    uint64_t m_nInLimit;
     bool m_bInEof;
     unsigned char m_outBuf[OUT_BUF_SIZE];
     int m_nOutUsed;
