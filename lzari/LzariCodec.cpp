@@ -94,7 +94,7 @@ void CLzariCodec::FillInput()
     if (m_bInEof)
         return;
     const uint64_t left = m_nInLimit - m_nInBytes;
-    const size_t want = left < IN_BUF_SIZE ? static_cast<size_t>(left) : IN_BUF_SIZE;
+    const size_t want = left < IN_BUF_SIZE ? static_cast<size_t>(left) : size_t(IN_BUF_SIZE);
     const size_t n = want > 0 ? std::fread(m_inBuf, 1, want, m_pIn) : 0;
     if (n > 0) {
         m_pInNext = m_inBuf;
