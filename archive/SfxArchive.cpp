@@ -200,11 +200,13 @@ int CSfxArchive::ReadDirectory(CString strArchivePath)
                 return SFX_ERR_DAMAGED;
         }
 
-        // Every payload lies between the start of the file and the directory.
+        // Every payload lies between the start of the file and the directory,
+        // and holds at least a stream's length field: a shorter one is found
+        // here, before an earlier installation's file is replaced by nothing.
         const int64_t directoryStart = length - d;
         for (int i = 0; i < m_nEntryCount; ++i) {
             const SfxEntry& entry = m_entries[i];
-            if (entry.m_nOffset < 0 || entry.m_nPackedSize < 0 ||
+            if (entry.m_nOffset < 0 || entry.m_nPackedSize < SFX_MIN_PAYLOAD_LENGTH ||
                 int64_t(entry.m_nOffset) + int64_t(entry.m_nPackedSize) > directoryStart)
                 return SFX_ERR_DAMAGED;
         }

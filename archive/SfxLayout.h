@@ -36,4 +36,5 @@ constexpr int SFX_NAME_BUFFER = 1000;  // a stored name is shorter than this
 constexpr char SFX_NAME_SUFFIX[] = ".zup";
 constexpr int SFX_NAME_SUFFIX_LENGTH = 4;
 constexpr int SFX_MIN_NAME_LENGTH = SFX_NAME_SUFFIX_LENGTH + 1;
+constexpr int SFX_MIN_PAYLOAD_LENGTH = 4;  // a stream's length field; an empty file is just that
 constexpr int64_t SFX_MAX_FILE_SIZE = int64_t(1) << 31;  // the file stays below this

@@ -30,6 +30,21 @@ int CharLength(const char* bytes, int i, int length)
 
 }  // namespace
 
+bool SfxIsCodePage936Text(const char* bytes, int length)
+{
+    for (int i = 0; i < length; ++i) {
+        const unsigned char c = static_cast<unsigned char>(bytes[i]);
+        if (c <= 0x80)
+            continue;  // ASCII, and 0x80 (the euro sign)
+        if (c == 0xFF || i + 1 == length)
+            return false;
+        const unsigned char t = static_cast<unsigned char>(bytes[++i]);
+        if (t < 0x40 || t == 0x7F || t == 0xFF)
+            return false;
+    }
+    return true;
+}
+
 bool SfxIsDeviceName(const char* component, int length)
 {
     // Windows ignores the extension and trailing blanks of a device name.
@@ -90,6 +105,8 @@ SfxNameProblem SfxCheckStoredName(const char* bytes, int length)
         return SFX_NAME_TOO_LONG;
     if (std::memchr(bytes, '\0', static_cast<size_t>(length)) != nullptr)
         return SFX_NAME_HAS_NUL;
+    if (!SfxIsCodePage936Text(bytes, length))
+        return SFX_NAME_NOT_GBK;
     if (IsSeparator(bytes[0]))
         return SFX_NAME_ABSOLUTE;
     // The stored name is the temporary file's name; the name without its
@@ -107,6 +124,7 @@ const char* SfxNameProblemText(SfxNameProblem problem)
     case SFX_NAME_TOO_SHORT: return "stored name shorter than 5 bytes";
     case SFX_NAME_TOO_LONG: return "stored name of 1000 bytes or more";
     case SFX_NAME_HAS_NUL: return "stored name holds a NUL byte";
+    case SFX_NAME_NOT_GBK: return "name is not valid code page 936 (GBK) text";
     case SFX_NAME_ABSOLUTE: return "name starts with a separator (absolute, UNC or device path)";
     case SFX_NAME_BAD_CHARACTER: return "name holds a colon, a wildcard or a control character";
     case SFX_NAME_PARENT: return "name has a \"..\" component";

@@ -11,6 +11,7 @@ enum SfxNameProblem {
     SFX_NAME_TOO_SHORT,        // fewer than 5 bytes: no room for a name and the suffix
     SFX_NAME_TOO_LONG,         // 1000 bytes or more: does not fit the reader's buffer
     SFX_NAME_HAS_NUL,          // a NUL byte would cut the name short
+    SFX_NAME_NOT_GBK,          // not a sequence of code page 936 characters
     SFX_NAME_ABSOLUTE,         // starts with a backslash or slash (root, UNC, \\?\ forms)
     SFX_NAME_BAD_CHARACTER,    // a colon (drive, stream), a wildcard or a control character
     SFX_NAME_PARENT,           // a ".." component would leave the installation folder
@@ -21,6 +22,12 @@ enum SfxNameProblem {
 // Checks a stored name (GBK bytes, still carrying its 4-byte suffix).
 SfxNameProblem SfxCheckStoredName(const char* bytes, int length);
 const char* SfxNameProblemText(SfxNameProblem problem);
+
+// True when the bytes are a sequence of code page 936 characters as Windows
+// decodes them when it refuses invalid input: any byte below 0x81 alone, or
+// a lead byte 0x81-0xFE followed by a second byte 0x40-0x7E or 0x80-0xFE.
+// Names that are not would be spelled differently by every host.
+bool SfxIsCodePage936Text(const char* bytes, int length);
 
 // True when the component (no separators) is a reserved device name on
 // Windows, with or without an extension, in any letter case.

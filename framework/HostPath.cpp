@@ -38,28 +38,37 @@ bool IsAscii(const std::string& s)
     return true;
 }
 
+// The host name of one path component: UTF-8 when the bytes are GBK that
+// the host can convert, else the bytes as they are. Only this component is
+// affected either way, so nothing below a folder changes how the folder is
+// spelled.
+std::string HostComponent(const std::string& ansi)
+{
+    std::string host;
+    if (IsAscii(ansi) || !ConvertText("CP936", "UTF-8", ansi, &host))
+        return ansi;
+    return host;
+}
+
 }  // namespace
 
 std::string HostPathFromAnsi(const char* ansiPath)
 {
     const std::string ansi(ansiPath ? ansiPath : "");
+    // Split at the real separators only: a 0x5C (or 0x2F) byte that is the
+    // second byte of a double-byte character belongs to its component.
     std::string host;
-    if (IsAscii(ansi) || ConvertText("CP936", "UTF-8", ansi, &host)) {
-        if (host.empty())
-            host = ansi;
-        // UTF-8 never uses 0x5C inside a multibyte character.
-        for (char& c : host)
-            if (c == '\\')
-                c = '/';
-        return host;
-    }
-    // Not valid GBK: keep the bytes, but still only map real separators.
-    host = ansi;
-    for (size_t i = 0; i < host.size();) {
-        const int n = AfxCharLength(host.c_str() + i);
-        if (n == 1 && host[i] == '\\')
-            host[i] = '/';
-        i += static_cast<size_t>(n);
+    size_t start = 0;
+    for (size_t i = 0; i <= ansi.size();) {
+        if (i == ansi.size() || ansi[i] == '\\' || ansi[i] == '/') {
+            host += HostComponent(ansi.substr(start, i - start));
+            if (i == ansi.size())
+                break;
+            host += '/';
+            start = ++i;
+            continue;
+        }
+        i += static_cast<size_t>(AfxCharLength(ansi.c_str() + i));
     }
     return host;
 }
@@ -77,6 +86,12 @@ bool AnsiFromHostPath(const std::string& hostPath, CString* ansiPath)
     // A '/' can only be a real separator in GBK output: ASCII bytes never
     // appear as the second byte of a converted character except 0x40-0x7E,
     // and '/' (0x2F) is outside that range.
+    //
+    // The host's converter may drop a character without a word (glibc drops
+    // the Unicode tag characters): a name is only taken when it comes back
+    // unchanged, so that it never stands for another file.
+    if (HostPathFromAnsi(ansi.c_str()) != hostPath)
+        return false;
     *ansiPath = CString(ansi.data(), static_cast<int>(ansi.size()));
     return true;
 }

@@ -65,6 +65,7 @@ std::vector<DamagedImage> MakeDamagedCorpus()
     variant("payload into the directory", SFX_ERR_DAMAGED, [&](std::string* b) {
         PutLe32(b, last.sizeAt, GetLe32(*b, last.sizeAt) + 1);
     });
+    variant("payload shorter than a length field", SFX_ERR_DAMAGED, [&](std::string* b) { PutLe32(b, last.sizeAt, 3); });
     variant("offset plus size wraps", SFX_ERR_DAMAGED, [&](std::string* b) {
         PutLe32(b, last.offsetAt, 0x7FFFFFF0u);
         PutLe32(b, last.sizeAt, 0x7FFFFFF0u);
@@ -93,6 +94,7 @@ std::vector<DamagedImage> MakeDamagedCorpus()
         {"wild*.txt.zup"},
         {"ctl\x01.txt.zup"},
         {"folder\\.zup"},
+        {"\x81\x20.txt.zup"},  // not GBK: each host would spell it its own way
     };
     corpus.push_back({"name of 4 bytes", ImageWithName(".zup"), SFX_ERR_DAMAGED});
     for (size_t i = 1; i < sizeof kBadNames / sizeof kBadNames[0]; ++i)

@@ -2,6 +2,8 @@
 // installation folder, leave a temporary file, or pass for a success.
 #include "EngineFixture.h"
 
+#include "archive/SfxArchiveWriter.h"
+#include "framework/FileSystem.h"
 #include "support/DamagedCorpus.h"
 
 namespace {
@@ -39,6 +41,21 @@ TEST_F(EngineTest, EveryDamagedVariantFailsCleanly)
         }
         EXPECT_TRUE(image.label.rfind("stream cut", 0) == 0 || m_calls.empty());
     }
+}
+
+TEST_F(EngineTest, PayloadTooShortForAStreamLeavesTheEarlierFile)
+{
+    // Found with the directory, before the earlier file is replaced.
+    const CString dest = m_dir.Path() + "\\old";
+    FsMakeFolder(dest);
+    WriteBinaryFile(dest + "\\b.txt", "earlier b");
+    WriteBinaryFile(dest + "\\a.txt", "earlier a");
+    std::vector<SfxPackedEntry> entries = {{"a.txt.zup", std::string(2, '\0')}};
+    entries.push_back({"b.txt.zup", PackBytes("new b")});
+    WriteBinaryFile(m_archivePath, SfxBuildImage(std::string(512, 'M'), entries));
+    EXPECT_EQ(Extract(dest), SFX_ERR_DAMAGED);
+    EXPECT_EQ(ReadBinaryFile(dest + "\\a.txt"), "earlier a");
+    EXPECT_EQ(ReadBinaryFile(dest + "\\b.txt"), "earlier b");
 }
 
 TEST_F(EngineTest, FlippedPayloadBytesNeverEscapeOrOverrun)

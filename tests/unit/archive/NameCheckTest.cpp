@@ -4,6 +4,10 @@
 
 #include "archive/SfxNameCheck.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
 SfxNameProblem Check(const char* name) { return SfxCheckStoredName(name, static_cast<int>(std::strlen(name))); }
@@ -46,6 +50,28 @@ TEST(StoredNameCheck, RefusesNamesThatLeaveTheFolderOrNameDevices)
     EXPECT_EQ(SfxCheckStoredName(longName, 999), SFX_NAME_OK);
     EXPECT_EQ(SfxCheckStoredName(longName, 1000), SFX_NAME_TOO_LONG);
     EXPECT_EQ(SfxCheckStoredName("a\0b.zup", 7), SFX_NAME_HAS_NUL);
+}
+
+TEST(StoredNameCheck, RefusesBytesThatAreNotCodePage936)
+{
+    EXPECT_EQ(Check("\x81\x20.txt.zup"), SFX_NAME_NOT_GBK);  // lead byte before a blank
+    EXPECT_EQ(Check("a\xFF.txt.zup"), SFX_NAME_NOT_GBK);
+    EXPECT_EQ(Check("a.txt.zup\xB2"), SFX_NAME_NOT_GBK);      // lead byte at the end
+    EXPECT_EQ(Check("\x80\xA1\x40.zup"), SFX_NAME_OK);      // the euro sign, a user-defined character
+#ifdef _WIN32
+    // The rule is Windows' own, for every character of one or two bytes.
+    WCHAR wide[4];
+    for (int b = 1; b < 256; ++b) {
+        const char one[1] = {static_cast<char>(b)};
+        const bool windows = MultiByteToWideChar(936, MB_ERR_INVALID_CHARS, one, 1, wide, 4) > 0;
+        EXPECT_EQ(SfxIsCodePage936Text(one, 1), windows) << b;
+        for (int t = 1; b >= 0x81 && t < 256; ++t) {
+            const char two[2] = {static_cast<char>(b), static_cast<char>(t)};
+            const bool pair = MultiByteToWideChar(936, MB_ERR_INVALID_CHARS, two, 2, wide, 4) == 1;
+            EXPECT_EQ(SfxIsCodePage936Text(two, 2), pair) << b << " " << t;
+        }
+    }
+#endif
 }
 
 TEST(StoredNameCheck, CaseInsensitiveEqualityFoldsLettersOnly)

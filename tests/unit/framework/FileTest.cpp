@@ -109,8 +109,14 @@ TEST(HostPath, ConversionBothWays)
     EXPECT_EQ(ansi, "\\tmp\\\xD5\x5C\\x");
     // A character GBK cannot represent (U+1F600) is refused.
     EXPECT_FALSE(AnsiFromHostPath("/tmp/\xF0\x9F\x98\x80", &ansi));
-    // Bytes that are not GBK are kept as they are.
+    // Bytes that are not GBK are kept as they are, in their component only:
+    // the folder above is spelled the same whatever name follows it.
     EXPECT_EQ(HostPathFromAnsi("a\\\xFF"), "a/\xFF");
+    EXPECT_EQ(HostPathFromAnsi("\xB2\xE2\xCA\xD4\\\x81\x20.txt"), "\xE6\xB5\x8B\xE8\xAF\x95/\x81\x20.txt");
+    // A name the converter would change is refused: a tag character (which
+    // glibc drops without a word) and a backslash that is not a separator.
+    EXPECT_FALSE(AnsiFromHostPath("/tmp/a\xF3\xA0\x80\x81.exe", &ansi));
+    EXPECT_FALSE(AnsiFromHostPath("/tmp/bs\\dir", &ansi));
 }
 #endif
 
