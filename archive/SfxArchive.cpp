@@ -241,6 +241,10 @@ int CSfxArchive::ExtractEntry(CFile* pArchive, int nIndex, CString strDestFolder
     if (!FileExists(finalPath))
         CreateFolders(tempPath);
 
+    // A link, FIFO or device planted at the temporary name is replaced, never
+    // written through (the final name gets the same in step 7's delete).
+    if (FsIsSpecialFile(tempPath))
+        FsDeleteFile(tempPath);
     CFile temp;
     CFileException openError;
     if (!temp.Open(tempPath, CFile::modeCreate | CFile::modeWrite, &openError)) {

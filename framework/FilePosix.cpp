@@ -8,6 +8,7 @@
 
 #include "File.h"
 #include "FileSystem.h"
+#include "RegularFile.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ BOOL CFile::Open(const char* path, UINT openFlags, CFileException* error)
 {
     Abort();
     m_strFileName = path;
-    int flags = O_CLOEXEC;
+    int flags = 0;
     switch (openFlags & 3) {
     case modeRead: flags |= O_RDONLY; break;
     case modeWrite: flags |= O_WRONLY; break;
@@ -52,18 +53,11 @@ BOOL CFile::Open(const char* path, UINT openFlags, CFileException* error)
         if (!(openFlags & modeNoTruncate))
             flags |= O_TRUNC;
     }
-    const std::string host = HostPathFromAnsi(path);
-    const int fd = ::open(host.c_str(), flags, 0666);
+    const int fd = OpenRegularFile(HostPathFromAnsi(path), flags);
     if (fd < 0) {
+        const int err = errno;
         if (error)
-            *error = CFileException(CauseFromErrno(errno, CFileException::genericException), errno, path);
-        return FALSE;
-    }
-    struct stat st;
-    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        if (error)
-            *error = CFileException(CFileException::accessDenied, EISDIR, path);
+            *error = CFileException(CauseFromErrno(err, CFileException::accessDenied), err, path);
         return FALSE;
     }
     m_fd = fd;

@@ -13,6 +13,11 @@ bool FsDeleteFile(const char* path);
 // SetFileAttributesA(FILE_ATTRIBUTE_NORMAL): clears read-only, hidden and
 // system, so that the file can be replaced. True on success.
 bool FsClearAttributes(const char* path);
+// True when the name is there but is neither a file nor a folder: a link, a
+// FIFO, a socket or a device (on Windows a reparse point that is no folder).
+// Such a name where a file is to be written is removed first, as tar and
+// unzip do, instead of written through.
+bool FsIsSpecialFile(const char* path);
 // _mkdir: creates one folder. Returns 0 on success, -1 on failure.
 int FsMakeFolder(const char* path);
 // GetModuleFileNameA of the running executable.

@@ -1,17 +1,47 @@
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 
 #include "FileSystem.h"
+#include "RegularFile.h"
+
+int OpenRegularFile(const std::string& host, int flags)
+{
+    // O_NOFOLLOW: a write never goes through a link; O_NONBLOCK: a FIFO
+    // cannot block the open.
+    if ((flags & O_ACCMODE) != O_RDONLY)
+        flags |= O_NOFOLLOW;
+    const int fd = ::open(host.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return -1;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISCHR(st.st_mode))) {
+        const int err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        ::close(fd);
+        errno = err;
+        return -1;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+bool FsIsSpecialFile(const char* path)
+{
+    struct stat st;
+    return ::lstat(HostPathFromAnsi(path).c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+}
 
 bool FileExists(const char* path)
 {
     if (path == nullptr || path[0] == '\0')
         return false;
+    // As FindFirstFileA: the name itself, a link (even a dangling one) included.
     struct stat st;
-    return ::stat(HostPathFromAnsi(path).c_str(), &st) == 0;
+    return ::lstat(HostPathFromAnsi(path).c_str(), &st) == 0;
 }
 
 bool FsDeleteFile(const char* path)
@@ -23,23 +53,25 @@ bool FsDeleteFile(const char* path)
     return ::unlink(host.c_str()) == 0;
 }
 
-bool FsClearAttributes(const char* path)
+namespace {
+
+// Changes the mode of the name itself: a link has no mode of its own to
+// change, and its target is never touched.
+bool ChangeMode(const char* path, mode_t set, mode_t clear)
 {
     const std::string host = HostPathFromAnsi(path);
     struct stat st;
-    if (::stat(host.c_str(), &st) != 0)
+    if (::lstat(host.c_str(), &st) != 0 || S_ISLNK(st.st_mode))
         return false;
-    return ::chmod(host.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0;
+    const mode_t mode = ((st.st_mode & 07777) | set) & ~clear;
+    return ::fchmodat(AT_FDCWD, host.c_str(), mode, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
-bool FsSetReadOnly(const char* path)
-{
-    const std::string host = HostPathFromAnsi(path);
-    struct stat st;
-    if (::stat(host.c_str(), &st) != 0)
-        return false;
-    return ::chmod(host.c_str(), (st.st_mode & 07777) & ~static_cast<mode_t>(0222)) == 0;
-}
+}  // namespace
+
+bool FsClearAttributes(const char* path) { return ChangeMode(path, S_IWUSR, 0); }
+
+bool FsSetReadOnly(const char* path) { return ChangeMode(path, 0, 0222); }
 
 int FsMakeFolder(const char* path)
 {
@@ -62,6 +94,17 @@ CString FsModulePath()
 
 FILE* FsOpenStream(const char* path, const char* mode)
 {
-    return std::fopen(HostPathFromAnsi(path).c_str(), mode);
+    // The stdio modes the engine and its tools use: r, w and a, with + and b.
+    int flags = mode[0] == 'r' ? O_RDONLY : O_WRONLY | O_CREAT | (mode[0] == 'w' ? O_TRUNC : O_APPEND);
+    for (const char* m = mode + 1; *m; ++m)
+        if (*m == '+')
+            flags = (flags & ~O_ACCMODE) | O_RDWR;
+    const int fd = OpenRegularFile(HostPathFromAnsi(path), flags);
+    if (fd < 0)
+        return nullptr;
+    FILE* stream = ::fdopen(fd, mode);
+    if (!stream)
+        ::close(fd);
+    return stream;
 }
 #endif

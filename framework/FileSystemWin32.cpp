@@ -1,8 +1,13 @@
 #ifdef _WIN32
 #include <direct.h>
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
+#include <cstring>
+
 #include "FileSystem.h"
+#include "RegularFile.h"
 
 bool FileExists(const char* path)
 {
@@ -12,6 +17,13 @@ bool FileExists(const char* path)
         return false;
     FindClose(find);
     return true;
+}
+
+bool FsIsSpecialFile(const char* path)
+{
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+           !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool FsDeleteFile(const char* path) { return DeleteFileA(path) != 0; }
@@ -37,5 +49,28 @@ CString FsModulePath()
     return CString(buffer, static_cast<int>(n));
 }
 
-FILE* FsOpenStream(const char* path, const char* mode) { return fopen(path, mode); }
+FILE* FsOpenStream(const char* path, const char* mode)
+{
+    // The stdio modes the engine and its tools use: r, w and a, with + and b.
+    const bool update = std::strchr(mode, '+') != nullptr;
+    DWORD access = mode[0] == 'r' ? GENERIC_READ : GENERIC_WRITE;
+    if (update)
+        access = GENERIC_READ | GENERIC_WRITE;
+    const DWORD creation = mode[0] == 'r' ? OPEN_EXISTING : mode[0] == 'w' ? CREATE_ALWAYS : OPEN_ALWAYS;
+    HANDLE h = OpenRegularFile(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, false, creation);
+    if (h == INVALID_HANDLE_VALUE)
+        return nullptr;
+    int flags = (std::strchr(mode, 'b') ? _O_BINARY : _O_TEXT) | (update ? _O_RDWR : mode[0] == 'r' ? _O_RDONLY : _O_WRONLY);
+    if (mode[0] == 'a')
+        flags |= _O_APPEND;
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), flags);
+    if (fd < 0) {
+        CloseHandle(h);
+        return nullptr;
+    }
+    FILE* stream = _fdopen(fd, mode);
+    if (!stream)
+        _close(fd);
+    return stream;
+}
 #endif

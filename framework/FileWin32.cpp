@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "File.h"
+#include "RegularFile.h"
 
 namespace {
 
@@ -29,7 +30,32 @@ int CauseFromWin32(DWORD err, int fallback)
 
 HANDLE AsHandle(void* h) { return static_cast<HANDLE>(h); }
 
+bool IsReparsePoint(DWORD attributes)
+{
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
 }  // namespace
+
+void* OpenRegularFile(const char* path, unsigned long access, unsigned long share, bool inherit, unsigned long creation)
+{
+    DWORD flags = FILE_ATTRIBUTE_NORMAL;
+    if (access & GENERIC_WRITE)
+        flags |= FILE_FLAG_OPEN_REPARSE_POINT;  // the link itself, refused below
+    SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, inherit ? TRUE : FALSE};
+    HANDLE h = CreateFileA(path, access, share, &sa, creation, flags, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return h;
+    // Only a file on disk: not a link, not a pipe or a device.
+    BY_HANDLE_FILE_INFORMATION info;
+    if (GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info) ||
+        IsReparsePoint(info.dwFileAttributes) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        CloseHandle(h);
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    return h;
+}
 
 CFile::~CFile() { Abort(); }
 
@@ -56,8 +82,7 @@ BOOL CFile::Open(const char* path, UINT openFlags, CFileException* error)
     DWORD creation = OPEN_EXISTING;
     if (openFlags & modeCreate)
         creation = (openFlags & modeNoTruncate) ? OPEN_ALWAYS : CREATE_ALWAYS;
-    SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, (openFlags & modeNoInherit) ? FALSE : TRUE};
-    HANDLE h = CreateFileA(path, access, share, &sa, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = AsHandle(OpenRegularFile(path, access, share, !(openFlags & modeNoInherit), creation));
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD err = GetLastError();
         if (error)

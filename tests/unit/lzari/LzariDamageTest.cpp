@@ -152,11 +152,12 @@ TEST(LzariCodeFile, FullDiskIsReported)
     EXPECT_EQ(LzariCodeFile(h.PathOf("tiny.zup"), "/dev/full", false), LZARI_ERR_WRITE);
 }
 
-// A folder opens as a stream here but cannot be read.
+// A folder is not taken for a file (stdio alone would open it as a stream
+// that cannot be read).
 TEST(LzariCodeFile, UnreadableInputIsReported)
 {
     CodecHarness h;
-    EXPECT_EQ(LzariCodeFile(h.Folder(), h.PathOf("out.txt"), false), LZARI_ERR_READ);
-    EXPECT_EQ(LzariCodeFile(h.Folder(), h.PathOf("out.zup"), true), LZARI_ERR_READ);
+    EXPECT_EQ(LzariCodeFile(h.Folder(), h.PathOf("out.txt"), false), LZARI_ERR_OPEN_INPUT);
+    EXPECT_EQ(LzariCodeFile(h.Folder(), h.PathOf("out.zup"), true), LZARI_ERR_OPEN_INPUT);
 }
 #endif
