@@ -45,18 +45,31 @@ struct EngineRun {
         return 0;
     }
 
-    // Returns the engine's result code and prints a failure.
+    // Returns the engine's result code and prints a failure. The engine
+    // works in dest as the current folder, so that no conversion can change
+    // which folder that is; the current folder is put back afterwards.
     int Extract(const fs::path& setup, const fs::path& dest)
     {
-        CString setupAnsi, destAnsi;
-        if (!AnsiFromHost(setup, &setupAnsi) || !AnsiFromHost(dest, &destAnsi)) {
-            Error("a path cannot be written in the ANSI code page");
+        EngineSetupPath setupPath;
+        std::string error;
+        if (!setupPath.Open(setup, &error)) {
+            Error(error);
             return SFX_ERR_OPEN_SELF;
         }
-        archive.SetArchivePath(setupAnsi);
-        const int result = archive.ExtractAll(destAnsi, &EngineRun::Progress, this);
+        std::error_code ec;
+        const fs::path before = fs::current_path(ec);
+        if (ec || !EnterFolder(dest, &error)) {
+            Error(ec ? "cannot tell the current folder: " + ec.message() : error);
+            return SFX_ERR_CREATE_OUTPUT;
+        }
+        archive.SetArchivePath(setupPath.Ansi());
+        const int result = archive.ExtractAll(".", &EngineRun::Progress, this);
+        fs::current_path(before, ec);
         if (result != SFX_OK) {
-            std::string detail = archive.GetLastErrorText().str();
+            // The engine names its files below ".": name them below dest.
+            const std::string text = archive.GetLastErrorText().str();
+            const std::string detail =
+                text.rfind(".\\", 0) == 0 ? Printable(HostPathBelow(dest, text.substr(2))) : Utf8FromGbk(text);
             Error(Printable(setup) + ": " + SfxResultText(result) + (detail.empty() ? "" : " (" + detail + ")"));
         }
         return result;

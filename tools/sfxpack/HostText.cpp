@@ -5,7 +5,11 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <iconv.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "framework/FileSystem.h"
 #endif
@@ -58,18 +62,31 @@ bool Iconv(const char* from, const char* to, const std::string& in, std::string*
 
 }  // namespace
 
+namespace {
+
+// One name of the host (no separators) as GBK, only when the GBK converts
+// back to exactly that name: glibc's converter drops some characters (the
+// Unicode tag characters) without an error, and Windows may put a
+// look-alike or a question mark for a character GBK lacks.
+bool GbkFromHostName(const fs::path::string_type& name, std::string* gbk)
+{
+#ifdef _WIN32
+    return WideToCodePage(name, kGbk, gbk) && CodePageToWide(*gbk, kGbk) == name;
+#else
+    std::string back;
+    return Iconv("UTF-8", "CP936", name, gbk) && Iconv("CP936", "UTF-8", *gbk, &back) && back == name;
+#endif
+}
+
+}  // namespace
+
 bool GbkFromRelativePath(const fs::path& relative, std::string* gbk)
 {
     std::string joined;
     for (const fs::path& part : relative) {
         std::string bytes;
-#ifdef _WIN32
-        if (!WideToCodePage(part.wstring(), kGbk, &bytes))
+        if (!GbkFromHostName(part.native(), &bytes))
             return false;
-#else
-        if (!Iconv("UTF-8", "CP936", part.string(), &bytes))
-            return false;
-#endif
         if (!joined.empty())
             joined += '\\';
         joined += bytes;
@@ -84,9 +101,9 @@ bool GbkFromUtf8(const std::string& utf8, std::string* gbk)
     const std::wstring wide = CodePageToWide(utf8, CP_UTF8);
     if (wide.empty() && !utf8.empty())
         return false;
-    return WideToCodePage(wide, kGbk, gbk);
+    return GbkFromHostName(wide, gbk);
 #else
-    return Iconv("UTF-8", "CP936", utf8, gbk);
+    return GbkFromHostName(utf8, gbk);
 #endif
 }
 
@@ -121,13 +138,8 @@ fs::path HostPathBelow(const fs::path& folder, const std::string& gbkRelative)
     std::wstring wide = CodePageToWide(gbkRelative, kGbk);
     result /= fs::path(wide).make_preferred();
 #else
-    std::string utf8;
-    if (!Iconv("CP936", "UTF-8", gbkRelative, &utf8))
-        utf8 = gbkRelative;
-    for (char& c : utf8)
-        if (c == '\\')
-            c = '/';
-    result /= fs::path(utf8);
+    // The engine's own spelling of the name, one component at a time.
+    result /= fs::path(HostPathFromAnsi(gbkRelative.c_str()));
 #endif
     return result;
 }
@@ -143,6 +155,61 @@ bool AnsiFromHost(const fs::path& host, CString* ansi)
 #else
     return AnsiFromHostPath(host.string(), ansi);
 #endif
+}
+
+EngineSetupPath::~EngineSetupPath()
+{
+#ifndef _WIN32
+    if (m_fd >= 0)
+        ::close(m_fd);
+#endif
+}
+
+bool EngineSetupPath::Open(const fs::path& setup, std::string* error)
+{
+#ifdef _WIN32
+    // The engine opens files by ANSI names: the name itself when it is one,
+    // else the short name Windows keeps for it.
+    if (AnsiFromHost(setup, &m_ansi))
+        return true;
+    wchar_t shortName[MAX_PATH];
+    const DWORD n = GetShortPathNameW(setup.c_str(), shortName, MAX_PATH);
+    if (n > 0 && n < MAX_PATH && AnsiFromHost(fs::path(shortName), &m_ansi))
+        return true;
+    *error = Printable(setup) + ": the path cannot be named in the ANSI code page";
+    return false;
+#else
+    // Opened here by the host's own name; the engine gets a name of this
+    // open file, which no conversion can re-spell into another file's.
+    m_fd = ::open(setup.c_str(), O_RDONLY | O_CLOEXEC);
+    if (m_fd < 0) {
+        *error = Printable(setup) + ": cannot open for reading: " + std::strerror(errno);
+        return false;
+    }
+    const std::string byDescriptor = "/proc/self/fd/" + std::to_string(m_fd);
+    if (::access(byDescriptor.c_str(), R_OK) == 0) {
+        m_ansi = byDescriptor.c_str();
+        return true;
+    }
+    // No /proc: the name itself, when it converts exactly.
+    if (AnsiFromHost(setup, &m_ansi))
+        return true;
+    *error = Printable(setup) + ": the path cannot be named in the ANSI code page";
+    return false;
+#endif
+}
+
+bool EnterFolder(const fs::path& folder, std::string* error)
+{
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (!ec)
+        fs::current_path(folder, ec);
+    if (ec) {
+        *error = Printable(folder) + ": " + ec.message();
+        return false;
+    }
+    return true;
 }
 
 std::string Printable(const fs::path& host)

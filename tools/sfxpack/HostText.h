@@ -27,6 +27,27 @@ std::filesystem::path HostPathBelow(const std::filesystem::path& folder, const s
 // The installer engine's form of a host path (ANSI with backslashes).
 bool AnsiFromHost(const std::filesystem::path& host, CString* ansi);
 
+// The engine opens the setup by an ANSI path. This names the very file the
+// host path names, however the host spells it (on Linux the file is opened
+// here and named by its descriptor), or fails naming the file.
+class EngineSetupPath {
+public:
+    EngineSetupPath() = default;
+    ~EngineSetupPath();
+    EngineSetupPath(const EngineSetupPath&) = delete;
+    EngineSetupPath& operator=(const EngineSetupPath&) = delete;
+    bool Open(const std::filesystem::path& setup, std::string* error);
+    const CString& Ansi() const { return m_ansi; }
+
+private:
+    CString m_ansi;
+    int m_fd = -1;
+};
+
+// Creates the folder (and those above it) and makes it the current folder,
+// so that the engine, given ".", works in it whatever its name.
+bool EnterFolder(const std::filesystem::path& folder, std::string* error);
+
 // A host path for printing.
 std::string Printable(const std::filesystem::path& host);
 

@@ -34,14 +34,12 @@ InstallerFile::~InstallerFile()
 bool InstallerFile::Open(const fs::path& setup, std::string* error)
 {
     m_path = setup;
-    CString ansi;
-    if (!AnsiFromHost(setup, &ansi)) {
-        *error = Printable(setup) + ": the path cannot be written in the ANSI code page";
+    EngineSetupPath setupPath;
+    if (!setupPath.Open(setup, error))
         return false;
-    }
     // The reader of the installer itself decides what is an archive.
     const auto archive = std::make_unique<CSfxArchive>();
-    const int result = archive->ReadDirectory(ansi);
+    const int result = archive->ReadDirectory(setupPath.Ansi());
     if (result != SFX_OK) {
         *error = Printable(setup) + ": " + SfxResultText(result);
         return false;

@@ -113,6 +113,14 @@ TEST_F(SfxpackTest, HostOnlyNamesAreRefused)
     EXPECT_EQ(Build(out).code, EXIT_DATA);
     ExpectNoOutput(out);
     fs::remove(Src("smile-\xF0\x9F\x98\x80.txt"));
+    // A tag character (U+E0041), which the host's converter drops without a
+    // word: stored as "b.txt" it would stand for another file.
+    Write(Src("b\xF3\xA0\x81\x81.txt"), "x");
+    const Outcome tagged = Build(out);
+    EXPECT_EQ(tagged.code, EXIT_DATA);
+    EXPECT_NE(tagged.err.find("b\xF3\xA0\x81\x81.txt"), std::string::npos) << tagged.err;
+    ExpectNoOutput(out);
+    fs::remove(Src("b\xF3\xA0\x81\x81.txt"));
     // Names that only letter case tells apart are one file on Windows.
     Write(Src("Readme.txt"), "1");
     Write(Src("README.txt"), "2");
@@ -136,7 +144,24 @@ TEST_F(SfxpackTest, HostOnlyNamesAreRefused)
     EXPECT_EQ(Build(out).code, EXIT_DATA);
     ExpectNoOutput(out);
     fs::remove_all(Src(std::string(199, 'a')));
+}
 
+// A path from the command line names the file the host spells, never one
+// its conversion to GBK and back would make of it.
+TEST_F(SfxpackTest, HostPathsAreTakenAsTheHostSpellsThem)
+{
+    Write(Src("f.txt"), "content");
+    ASSERT_EQ(Build(m_root / "a.exe").code, EXIT_OK);
+    const std::string tag = "\xF3\xA0\x81\x81";
+    Write(m_root / ("a" + tag + ".exe"), "not an installer");
+    EXPECT_EQ(Capture(RunVerify, {U8(m_root / ("a" + tag + ".exe"))}).code, EXIT_DATA);
+
+    ASSERT_EQ(Capture(RunExtract, {U8(m_root / "a.exe"), U8(m_root / ("out" + tag))}).code, EXIT_OK);
+    EXPECT_EQ(Read(m_root / ("out" + tag) / "f.txt"), "content");
+    EXPECT_FALSE(fs::exists(m_root / "out"));
+    ASSERT_EQ(Capture(RunExtract, {U8(m_root / "a.exe"), U8(m_root / "bs\\dir")}).code, EXIT_OK);
+    EXPECT_EQ(Read(m_root / "bs\\dir" / "f.txt"), "content");
+    EXPECT_FALSE(fs::exists(m_root / "bs"));
 }
 #endif
 
