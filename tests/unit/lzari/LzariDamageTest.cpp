@@ -163,6 +163,32 @@ TEST(LzariDamage, GarbageNeverWritesPastTheLengthField)
     EXPECT_LT(run.output.size(), 20u * 1000 * 1000);
 }
 
+// A file that grows while it is packed: here it grows by the stream itself,
+// written to its end as the encoder goes. The encoder codes the bytes its
+// length field counts, no more, and reports the file as changed.
+TEST(LzariDamage, EncoderReadsNoMoreThanTheLengthOfAGrowingFile)
+{
+    CodecHarness h;
+    const Bytes input = TextBytes(200000, 31);
+    ASSERT_TRUE(WriteFileBytes(h.PathOf("grows.txt"), input));
+    FILE* in = FsOpenStream(h.PathOf("grows.txt"), "rb");
+    FILE* out = FsOpenStream(h.PathOf("grows.txt"), "ab");
+    ASSERT_TRUE(in && out);
+    CLzariCodec codec;
+    codec.m_pIn = in;
+    codec.m_pOut = out;
+    codec.Encode();
+    std::fclose(in);
+    std::fclose(out);
+    EXPECT_EQ(codec.GetStatus(), CLzariCodec::STATUS_READ_ERROR);
+    Bytes expected = input;
+    const Bytes stream = h.Encode(input).output;
+    expected.insert(expected.end(), stream.begin(), stream.end());
+    Bytes grown;
+    ASSERT_TRUE(ReadFileBytes(h.PathOf("grows.txt"), &grown));
+    EXPECT_TRUE(grown == expected) << grown.size() << " bytes, not " << expected.size();
+}
+
 TEST(LzariCodeFile, PacksAndUnpacksFiles)
 {
     CodecHarness h;
