@@ -11,29 +11,6 @@
 #include <vector>
 
 #include "LzariFuzzIo.h"
-#include "lzari/LzariCodec.h"
-
-static CLzariCodec::Status Run(const uint8_t* data, size_t size, bool encode, std::vector<uint8_t>* output)
-{
-    FILE* in = OpenMemoryInput(data, size);
-    FILE* out = OpenMemoryOutput(output);
-    if (!in || !out)
-        std::abort();
-    CLzariCodec::Status status;
-    {
-        CLzariCodec codec;
-        codec.m_pIn = in;
-        codec.m_pOut = out;
-        if (encode)
-            codec.Encode();
-        else
-            codec.Decode();
-        status = codec.GetStatus();
-    }
-    std::fclose(in);
-    std::fclose(out);
-    return status;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -47,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     contentSize -= extra;
 
     std::vector<uint8_t> stream, unpacked;
-    if (Run(content, contentSize, true, &stream) != CLzariCodec::STATUS_OK || stream.size() < 4)
+    if (RunCodec(content, contentSize, true, &stream) != CLzariCodec::STATUS_OK || stream.size() < 4)
         std::abort();
     size_t cut = 0;
     if (add) {
@@ -56,8 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         cut = amount % (stream.size() + 1);
         stream.resize(stream.size() - cut);
     }
-    const CLzariCodec::Status status = Run(stream.data(), stream.size(), false, &unpacked);
-    const bool same = unpacked.size() == contentSize && (contentSize == 0 || std::memcmp(unpacked.data(), content, contentSize) == 0);
+    const CLzariCodec::Status status = RunCodec(stream.data(), stream.size(), false, &unpacked);
+    const bool same =
+        unpacked.size() == contentSize && (contentSize == 0 || std::memcmp(unpacked.data(), content, contentSize) == 0);
     if (status == CLzariCodec::STATUS_OK && !same)
         std::abort();
     if (status == CLzariCodec::STATUS_OK && (cut > 0 || extra > 0))
