@@ -42,6 +42,7 @@ const char* CodecFailureText(int codecResult)
     case LZARI_ERR_OPEN_INPUT: return "cannot reopen the packed temporary file";
     case LZARI_ERR_OPEN_OUTPUT: return "cannot create the file";
     case LZARI_ERR_TRUNCATED: return "the packed data is cut short";
+    case LZARI_ERR_BAD_END: return "the packed data does not end where its stream ends";
     case LZARI_ERR_READ: return "read error while decoding";
     case LZARI_ERR_WRITE: return "write error while decoding (disk full?)";
     default: return "decoding failed";
@@ -52,7 +53,8 @@ int ResultFromCodec(int codecResult)
 {
     switch (codecResult) {
     case LZARI_OK: return SFX_OK;
-    case LZARI_ERR_TRUNCATED: return SFX_ERR_DAMAGED;
+    case LZARI_ERR_TRUNCATED:
+    case LZARI_ERR_BAD_END: return SFX_ERR_DAMAGED;
     case LZARI_ERR_OPEN_OUTPUT: return SFX_ERR_CREATE_OUTPUT;
     default: return SFX_ERR_FILE_IO;
     }

@@ -2,6 +2,8 @@
 
 #include <sys/types.h>
 
+#include <cstdlib>
+
 FILE* OpenMemoryInput(const uint8_t* data, size_t size)
 {
     if (size == 0)
@@ -20,4 +22,26 @@ FILE* OpenMemoryOutput(std::vector<uint8_t>* sink)
 {
     cookie_io_functions_t io = {nullptr, SinkWrite, nullptr, nullptr};
     return fopencookie(sink, "wb", io);
+}
+
+CLzariCodec::Status RunCodec(const uint8_t* data, size_t size, bool encode, std::vector<uint8_t>* output,
+                             uint32_t* count)
+{
+    FILE* in = OpenMemoryInput(data, size);
+    FILE* out = OpenMemoryOutput(output);
+    if (!in || !out)
+        std::abort();
+    CLzariCodec::Status status;
+    {
+        CLzariCodec codec;
+        codec.m_pIn = in;
+        codec.m_pOut = out;
+        const uint32_t n = encode ? codec.Encode() : codec.Decode();
+        if (count)
+            *count = n;
+        status = codec.GetStatus();
+    }
+    std::fclose(in);
+    std::fclose(out);
+    return status;
 }

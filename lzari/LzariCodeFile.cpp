@@ -37,5 +37,7 @@ int LzariCodeFile(CString inputPath, CString outputPath, bool encode)
         return LZARI_ERR_WRITE;
     if (status == CLzariCodec::STATUS_TRUNCATED)
         return LZARI_ERR_TRUNCATED;
+    if (status == CLzariCodec::STATUS_BAD_END)
+        return LZARI_ERR_BAD_END;
     return LZARI_OK;
 }

@@ -9,7 +9,8 @@ enum {
     LZARI_ERR_OPEN_OUTPUT,  // the output file could not be created
     LZARI_ERR_TRUNCATED,    // decode: the packed stream ends before its data
     LZARI_ERR_READ,         // the input could not be read to its end
-    LZARI_ERR_WRITE         // the output could not be written or closed
+    LZARI_ERR_WRITE,        // the output could not be written or closed
+    LZARI_ERR_BAD_END       // decode: the packed file goes on after its stream, or its end is damaged
 };
 
 // Packs (encode true) or unpacks inputPath into outputPath, which is created

@@ -31,15 +31,15 @@ CLzariCodec::CLzariCodec()
       m_nBitBuf(0),
       m_nBitCount(0),
       m_nBitsFed(0),
-      m_nBitLimit(~static_cast<uint64_t>(0)),
+      m_nBitLimit(NO_LIMIT),
       m_pInNext(nullptr),
       m_pInEnd(nullptr),
       m_nInBytes(0),
-      m_nInLimit(~static_cast<uint64_t>(0)),
+      m_nInLimit(NO_LIMIT),
       m_bInEof(false),
       m_nOutUsed(0),
-      m_nBytesPastEnd(0),
       m_bTruncated(false),
+      m_bBadEnd(false),
       m_bReadError(false),
       m_bWriteError(false)
 {
@@ -63,6 +63,8 @@ CLzariCodec::Status CLzariCodec::GetStatus() const
         return STATUS_WRITE_ERROR;
     if (m_bTruncated)
         return STATUS_TRUNCATED;
+    if (m_bBadEnd)
+        return STATUS_BAD_END;
     return STATUS_OK;
 }
 
@@ -105,10 +107,12 @@ void CLzariCodec::FillInput()
     if (std::ferror(m_pIn))
         m_bReadError = true;
     m_bInEof = true;
-    // Past the end every bit reads as 1. A stream the encoder made needs at
-    // most two such bytes: the bits of the code part plus 16.
+    // Past the end every bit reads as 1. The encoder writes FINAL_BITS after
+    // the range's last doubling, and the decoder takes START_BITS before the
+    // first, so a decoder that has taken more than this many bits is past
+    // any stream that fits: the stream is cut, and no later bit can mend it.
     const uint64_t codeBytes = m_nInBytes >= 4 ? m_nInBytes - 4 : 0;
-    m_nBitLimit = m_bReadError ? 0 : codeBytes * 8 + 8 * MAX_BYTES_PAST_END;
+    m_nBitLimit = m_bReadError ? 0 : codeBytes * 8 + START_BITS - FINAL_BITS;
 }
 
 void CLzariCodec::RefillBits()
@@ -148,16 +152,40 @@ inline uint32_t CLzariCodec::GetBits(int count)
     return v;
 }
 
-void CLzariCodec::NoteBytesPastEnd()
+// The decoder's value never leaves [low, high), whatever its input (every
+// step keeps it there), so it has taken every code bit as the encoder of the
+// same codes would have written it: a renormalising step shifts out a bit
+// that low and high - 1 share, or, deferred, one that is the opposite of the
+// value's top bit. After D doublings that encoder has written D - P bits (P
+// deferred), then closes with bit b (0 when low < RANGE_Q1, else 1), P + 1
+// bits !b and zeros to the byte's end: ceil((D + 2) / 8) code bytes. In the
+// value, the top bit is code bit D - P (which must be b; the deferred bits
+// after it are !b by the above) and bits 15..0 are code bits D + 1.., which
+// hold the rest of the closing bits and the padding.
+void CLzariCodec::CheckStreamEnd()
 {
-    if (!m_bInEof)
+    const uint64_t doublings = BitsConsumed() - START_BITS;
+    const uint64_t codeBits = (doublings + FINAL_BITS + 7) / 8 * 8;
+    // The decoder has taken at least 8 bits past that end. If they came
+    // from the input, the input goes on after the stream.
+    if (!m_bInEof) {
+        m_bBadEnd = true;
         return;
-    const uint64_t bytesRead = (BitsConsumed() + 7) / 8;
-    const uint64_t codeBytes = m_nInBytes >= 4 ? m_nInBytes - 4 : 0;
-    const uint64_t past = bytesRead > codeBytes ? bytesRead - codeBytes : 0;
-    m_nBytesPastEnd = past > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(past);
-    if (past > MAX_BYTES_PAST_END)
+    }
+    const uint64_t inputBits = (m_nInBytes - 4) * 8;
+    if (inputBits < codeBits || (InputLimited() && m_nInBytes < m_nInLimit)) {
         m_bTruncated = true;
+        return;
+    }
+    if (inputBits > codeBits) {
+        m_bBadEnd = true;
+        return;
+    }
+    const uint32_t b = m_nLow < RANGE_Q1 ? 0 : 1;
+    const int tail = static_cast<int>(codeBits - doublings - 1);  // code bits D + 1 .. end: 1 to 8
+    const uint32_t expected = (b << tail) | ((b ^ 1) << (tail - 1));
+    if (m_nValue >> (16 - tail) != expected)
+        m_bBadEnd = true;
 }
 
 void CLzariCodec::FlushOutput()
@@ -400,7 +428,12 @@ LZARI_ALWAYS_INLINE void CLzariCodec::EncodeInterval(uint32_t cumAbove, uint32_t
     m_nHigh = top + 1;
 }
 
-LZARI_ALWAYS_INLINE void CLzariCodec::EncodeCharCode(int code)
+void CLzariCodec::EncodeCharCode(int code)
+{
+    EncodeCharCodeInline(code);
+}
+
+LZARI_ALWAYS_INLINE void CLzariCodec::EncodeCharCodeInline(int code)
 {
     const int sym = m_charToSym[code];
     const uint32_t cumSym = CumAfter(sym);
@@ -706,6 +739,9 @@ uint32_t CLzariCodec::Encode()
         return 0;
 
     std::rewind(m_pIn);
+    // A file that grows while it is read must not keep the encoder going:
+    // the stream codes the bytes its length field counts, no more.
+    m_nInLimit = m_nTextSize;
     InitModels();
     InitTrees();
 
@@ -725,9 +761,9 @@ uint32_t CLzariCodec::Encode()
             m_nMatchLen = len;
         if (m_nMatchLen <= MATCH_THRESHOLD) {
             m_nMatchLen = 1;
-            EncodeCharCode(m_text[r]);
+            EncodeCharCodeInline(m_text[r]);
         } else {
-            EncodeCharCode(m_nMatchLen + 255 - MATCH_THRESHOLD);
+            EncodeCharCodeInline(m_nMatchLen + 255 - MATCH_THRESHOLD);
             EncodePosition(m_nMatchPos - 1);
         }
         const int last = m_nMatchLen;
@@ -752,9 +788,9 @@ uint32_t CLzariCodec::Encode()
     }
     FinishEncoding();
 
-    // A read error, or a file that shrank or grew while it was read, leaves
-    // a length field that does not describe the coded bytes.
-    if (m_bReadError || m_nInBytes != m_nTextSize)
+    // A read error, or a file that shrank or grew while it was read (a byte
+    // after the counted ones), leaves a stream of a file that never was.
+    if (m_bReadError || m_nInBytes != m_nTextSize || std::fgetc(m_pIn) != EOF)
         m_bReadError = true;
     return m_nCodeSize;
 }
@@ -780,8 +816,12 @@ uint32_t CLzariCodec::Decode()
             m_bTruncated = true;
         return 0;
     }
-    if (m_nTextSize == 0)
+    if (m_nTextSize == 0) {
+        // The encoder writes nothing after an empty file's length field.
+        if (ReadByte() >= 0)
+            m_bBadEnd = true;
         return 0;
+    }
     StartDecoding();
     InitModels();
 
@@ -796,8 +836,10 @@ uint32_t CLzariCodec::Decode()
     while (count < m_nTextSize) {
         // Once the stream has run out or the output has failed, what follows
         // is not the packed file any more: stop instead of inventing bytes.
-        if (OverrunEnd())
+        if (OverrunEnd()) {
+            m_bTruncated = true;
             break;
+        }
         if (pos >= WINDOW_HISTORY + WINDOW_SPAN) {
             const size_t n = static_cast<size_t>(pos - flushed);
             flushed = pos;
@@ -816,10 +858,12 @@ uint32_t CLzariCodec::Decode()
         } else {
             const int distance = DecodePositionInline() + 1;
             uint32_t n = static_cast<uint32_t>(c - (255 - MATCH_THRESHOLD));
-            // A damaged stream may code a match that runs past the stated
-            // length: cut it there.
-            if (n > m_nTextSize - count)
+            // The encoder shortens a match to the bytes that remain; a longer
+            // one is damage, cut where the stated length ends.
+            if (n > m_nTextSize - count) {
                 n = m_nTextSize - count;
+                m_bBadEnd = true;
+            }
             unsigned char* dst = window + pos;
             const unsigned char* src = dst - distance;
             if (distance >= 8) {
@@ -839,6 +883,7 @@ uint32_t CLzariCodec::Decode()
     const size_t n = static_cast<size_t>(pos - flushed);
     if (n > 0 && !Emit(window + flushed, n))
         m_bWriteError = true;
-    NoteBytesPastEnd();
+    if (count == m_nTextSize && !m_bWriteError)
+        CheckStreamEnd();
     return count;
 }

@@ -10,8 +10,23 @@
 //
 // Contract on hostile input: Decode() never writes more bytes than the
 // length field states, reads its input at most once through, and always
-// ends; a stream that ends early is reported as STATUS_TRUNCATED. The
-// codec throws nothing and allocates nothing.
+// ends; the codec throws nothing and allocates nothing.
+//
+// What Decode() detects, exactly: a stream counts as whole only when it is
+// bit for bit what the encoder writes for the codes it decoded. Once the
+// last byte is decoded, the coder state fixes everything the encoder wrote
+// after it (its closing bits and the zero padding of the last byte), and so
+// the stream's length. Hence
+//   - a stream cut short anywhere, even by one byte, is STATUS_TRUNCATED;
+//   - bytes after the stream's end (within the input limit when one is
+//     set), final bits other than the encoder's, or a match that runs past
+//     the stated length are STATUS_BAD_END;
+// and neither ever passes as STATUS_OK, whatever content it decodes to.
+// What cannot be detected: the format has no checksum, so a changed byte
+// anywhere in a stream, its last ones included, can decode to other content
+// of the stated length without any report: the changed bytes may be just
+// what the encoder writes for that content. (Often the end then fails the
+// check above, but not always.)
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -36,9 +51,10 @@ public:
         CHAR_CODE_COUNT = 314,
         // The blank prefix that stands before the data in the ring.
         PREFIX_SIZE = RING_SIZE - MAX_MATCH,
-        // The decoder reads at most this many bytes past the end of a stream
-        // that the encoder made; reading more means the stream was cut.
-        MAX_BYTES_PAST_END = 2,
+        // The decoder starts with this many code bits; the encoder ends with
+        // two bits after the last doubling of its range (then zero padding).
+        START_BITS = 17,
+        FINAL_BITS = 2,
         // Binary indexed tree over ranks 1..314, padded to a power of two.
         SYM_TREE_SIZE = 512,
         // Total of the fixed position model.
@@ -53,9 +69,10 @@ public:
     // The outcome of a run, beside the count that Encode/Decode return.
     enum Status {
         STATUS_OK = 0,
-        STATUS_TRUNCATED,    // decode: the stream ended before its data did
+        STATUS_TRUNCATED,    // decode: the stream ends before its data, or before its closing bits
         STATUS_READ_ERROR,   // the input stream failed (ferror), or changed size while encoding
-        STATUS_WRITE_ERROR   // a byte could not be written to the output
+        STATUS_WRITE_ERROR,  // a byte could not be written to the output
+        STATUS_BAD_END       // decode: bytes after the stream's end, or an end the encoder never writes
     };
 
     CLzariCodec();
@@ -63,9 +80,11 @@ public:
     CLzariCodec(const CLzariCodec&) = delete;
     CLzariCodec& operator=(const CLzariCodec&) = delete;
 
-    // Reads the whole input and writes one stream. Returns 4 plus the number
-    // of coded bytes written, or 0 when the length field could not be
-    // written or the input is empty (its four zero bytes are then written).
+    // Reads the input and writes one stream. Returns 4 plus the number of
+    // coded bytes written, or 0 when the length field could not be written
+    // or the input is empty (its four zero bytes are then written). Reads no
+    // more than the size it wrote into the length field; an input that
+    // grew or shrank meanwhile is STATUS_READ_ERROR.
     uint32_t Encode();
     // Reads one stream and writes the unpacked bytes. Returns the number of
     // bytes written; 0 when the length field cannot be read or is 0. Stops
@@ -73,15 +92,14 @@ public:
     uint32_t Decode();
 
     // What went wrong in the run, a read error before a write error before
-    // a cut stream; STATUS_OK when the run was sound.
+    // a cut stream before a bad end; STATUS_OK when the run was sound.
     Status GetStatus() const;
     bool IsTruncated() const { return m_bTruncated; }
-    // Decode: how many bytes the bit reader asked for after the input ended.
-    uint32_t GetBytesPastEnd() const { return m_nBytesPastEnd; }
 
     // Decode: the stream ends after this many bytes of m_pIn (length field
     // included), wherever the input itself ends; for a stream that sits
-    // inside a larger file.
+    // inside a larger file. Bytes after the limit are not read; an input
+    // that ends before it is a cut stream.
     void SetInputLimit(uint64_t bytes) { m_nInLimit = bytes; }
 
     FILE* m_pIn;
@@ -105,6 +123,7 @@ protected:
         NIL_HANDLE = NODE_WORDS * TREE_NIL,
         NOT_IN_TREE = 0
     };
+    static const uint64_t NO_LIMIT = ~static_cast<uint64_t>(0);
 
     // Bit writer and reader, most significant bit first.
     void WriteBit(int bit);
@@ -140,6 +159,7 @@ protected:
 
     // Arithmetic coder.
     void EncodeCharCode(int code);
+    void EncodeCharCodeInline(int code);
     void EncodePosition(int pos);
     void EncodeInterval(uint32_t cumAbove, uint32_t cumBelow, uint32_t total);
     void FinishEncoding();
@@ -170,11 +190,14 @@ protected:
 
     // Reads the length field; false when the input holds fewer than 4 bytes.
     bool ReadLength();
-    // Decode: bits taken from the code part so far, and whether that reaches
-    // more than two bytes past its end.
+    // Decode: bits taken from the code part so far, and whether that is more
+    // than a whole stream of this length lets the decoder take.
     uint64_t BitsConsumed() const { return m_nBitsFed - static_cast<uint64_t>(m_nBitCount); }
     bool OverrunEnd() const { return m_bInEof && BitsConsumed() > m_nBitLimit; }
-    void NoteBytesPastEnd();
+    // Decode, once the last byte is out: does the stream end exactly as the
+    // encoder ends it?
+    void CheckStreamEnd();
+    bool InputLimited() const { return m_nInLimit != NO_LIMIT; }
 
     uint32_t m_nTextSize;
     uint32_t m_nCodeSize;
@@ -230,8 +253,8 @@ protected:
     unsigned char m_window[WINDOW_HISTORY + WINDOW_SPAN + WINDOW_SLACK];
 
     // Failure report (not part of the stream state).
-    uint32_t m_nBytesPastEnd;
     bool m_bTruncated;
+    bool m_bBadEnd;
     bool m_bReadError;
     bool m_bWriteError;
 };

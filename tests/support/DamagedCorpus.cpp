@@ -116,11 +116,15 @@ std::vector<DamagedImage> MakeDamagedCorpus()
     for (size_t cut : {size_t(1), size_t(5), size_t(10), size_t(13), size_t(14), size_t(30), good.size() / 2, good.size() - 1})
         corpus.push_back({"file cut by " + std::to_string(cut), good.substr(0, good.size() - cut), 0});
 
-    // A stream cut short inside an otherwise valid archive.
+    // A stream cut short inside an otherwise valid archive, or with a byte
+    // after its end.
     const std::string full = PackBytes(TestRandom(9).Text(5000));
-    for (size_t keep : {size_t(0), size_t(3), size_t(4), size_t(5), size_t(20), full.size() / 2, full.size() - 3}) {
+    for (size_t keep : {size_t(0), size_t(3), size_t(4), size_t(5), size_t(20), full.size() / 2, full.size() - 3,
+                        full.size() - 1}) {
         std::vector<SfxPackedEntry> entries = {{"cut.txt.zup", full.substr(0, keep)}};
         corpus.push_back({"stream cut to " + std::to_string(keep), SfxBuildImage(kStub, entries), SFX_ERR_DAMAGED});
     }
+    corpus.push_back({"stream with a byte after its end", SfxBuildImage(kStub, {{"long.txt.zup", full + '\0'}}),
+                      SFX_ERR_DAMAGED});
     return corpus;
 }

@@ -17,6 +17,8 @@ const char* StatusText(CLzariCodec::Status status)
 {
     switch (status) {
     case CLzariCodec::STATUS_TRUNCATED: return "the packed stream is cut short";
+    case CLzariCodec::STATUS_BAD_END:
+        return "the packed stream does not end where it should (bytes after its end, or damaged final bits)";
     case CLzariCodec::STATUS_READ_ERROR: return "read error (or the file changed while being read)";
     case CLzariCodec::STATUS_WRITE_ERROR: return "write error (disk full?)";
     default: return "ok";
@@ -57,8 +59,9 @@ int RunCodec(const std::vector<std::string>& argv, bool encode)
     const bool readFailed = std::ferror(input) != 0;
     std::fclose(input);
     if (codec.GetStatus() != CLzariCodec::STATUS_OK || readFailed) {
-        const bool truncated = codec.GetStatus() == CLzariCodec::STATUS_TRUNCATED;
-        Error(Printable(truncated || readFailed ? in : out) + ": " +
+        const bool damaged = codec.GetStatus() == CLzariCodec::STATUS_TRUNCATED ||
+                             codec.GetStatus() == CLzariCodec::STATUS_BAD_END;
+        Error(Printable(damaged || readFailed ? in : out) + ": " +
               StatusText(readFailed ? CLzariCodec::STATUS_READ_ERROR : codec.GetStatus()));
         return EXIT_DATA;
     }

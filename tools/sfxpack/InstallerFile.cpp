@@ -74,6 +74,8 @@ bool InstallerFile::Decode(const ListedEntry& entry, FILE* out)
     const auto codec = std::make_unique<CLzariCodec>();
     codec->m_pIn = m_file;
     codec->m_pOut = out;
+    // The entry's stream ends at its packed size, not at the file's end.
+    codec->SetInputLimit(entry.packedSize);
     codec->Decode();
     return codec->GetStatus() == CLzariCodec::STATUS_OK && std::fflush(out) == 0;
 }

@@ -47,7 +47,6 @@ CodecRun CodecHarness::Run(const Bytes& input, bool encode)
         codec.m_pOut = out;
         run.count = encode ? codec.Encode() : codec.Decode();
         run.status = codec.GetStatus();
-        run.bytesPastEnd = codec.GetBytesPastEnd();
     }
     if (in)
         std::fclose(in);

@@ -16,7 +16,6 @@ struct CodecRun {
     Bytes output;
     uint32_t count = 0;  // what Encode/Decode returned
     CLzariCodec::Status status = CLzariCodec::STATUS_OK;
-    uint32_t bytesPastEnd = 0;
 };
 
 class CodecHarness {

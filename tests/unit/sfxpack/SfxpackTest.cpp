@@ -175,9 +175,14 @@ TEST_F(SfxpackTest, EncodeDecodeAndCutStreams)
     EXPECT_EQ(Read(m_root / "out.txt"), data);
 
     const std::string packed = Read(m_root / "in.zup");
-    Write(m_root / "cut.zup", packed.substr(0, packed.size() / 2));
-    EXPECT_EQ(RunDecode({U8(m_root / "cut.zup"), U8(m_root / "cut.txt")}), EXIT_DATA);
-    ExpectNoOutput(m_root / "cut.txt");
+    for (const std::string& damaged : {packed.substr(0, packed.size() / 2), packed.substr(0, packed.size() - 1),
+                                       packed + '\0'}) {
+        Write(m_root / "cut.zup", damaged);
+        const Outcome o = Capture(RunDecode, {U8(m_root / "cut.zup"), U8(m_root / "cut.txt")});
+        EXPECT_EQ(o.code, EXIT_DATA) << damaged.size();
+        EXPECT_NE(o.err.find("cut.zup: the packed stream"), std::string::npos) << o.err;
+        ExpectNoOutput(m_root / "cut.txt");
+    }
     EXPECT_EQ(RunDecode({U8(m_root / "missing.zup"), U8(m_root / "x.txt")}), EXIT_DATA);
     EXPECT_EQ(RunEncode({U8(m_root / "in.txt")}), EXIT_USAGE);
 }
