@@ -219,6 +219,10 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult
         return FALSE;
 
     LRESULT r = 0;
+    // Each handler is cast back from the table's member type to the shape
+    // its entry recorded (see MsgMap.h): the warning does not apply here.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wcast-function-type"
     switch (e->nSig) {
     case AfxSig_vv:
         (this->*e->pfn)();
@@ -261,6 +265,7 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult
     default:
         return FALSE;
     }
+#pragma GCC diagnostic pop
     *pResult = r;
     return TRUE;
 }
