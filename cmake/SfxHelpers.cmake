@@ -4,6 +4,17 @@ function(sfx_gbk_literals target)
   target_compile_options(${target} PRIVATE -finput-charset=UTF-8 -fexec-charset=GBK)
 endfunction()
 
+# sfx_target_path(VAR HOST_PATH): HOST_PATH as the test executables see it.
+# The win32 tests run under Wine, which reaches the host's root as drive Z:.
+function(sfx_target_path var host_path)
+  if(WIN32)
+    string(REPLACE "/" "\\\\" target_path "Z:${host_path}")
+  else()
+    set(target_path ${host_path})
+  endif()
+  set(${var} ${target_path} PARENT_SCOPE)
+endfunction()
+
 # sfx_add_test(NAME SOURCES ... [LIBS ...] [WINDOWS_ONLY] [NATIVE_ONLY]
 #              [GBK] [TIMEOUT s] [LABELS ...])
 # One GoogleTest executable, registered as one ctest test. On the win32

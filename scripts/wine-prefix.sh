@@ -1,38 +1,66 @@
 #!/usr/bin/env bash
 # Creates the private Wine prefix once: boots it, keeps its user folders
 # inside the prefix (never linked to the host's home), and maps the Chinese
-# UI font "宋体"/"SimSun" to an installed CJK font so dialogs render.
+# UI font "宋体"/"SimSun" to an installed CJK font so dialogs render legibly.
+#
+# The registry settings below are kept in the prefix's stamp file: when they
+# change here, an existing prefix gets the new settings on its next use,
+# without being created again.
 set -euo pipefail
 source "$(dirname "$0")/wine-env.sh"
 stamp="$WINEPREFIX/.sfx-ready"
-[ -f "$stamp" ] && exit 0
+
+# The face that stands in for "宋体"/SimSun/NSimSun (the dialogs' font, 9
+# points, about 12 pixels) and for MS Shell Dlg (the folder picker, the
+# message boxes): WenQuanYi Zen Hei Sharp, whose hand-drawn bitmaps at that
+# size give black, whole strokes. Chosen by looking at every picture of
+# `make demo` and of the window tests with each installed candidate:
+# WenQuanYi Zen Hei (the outline face) loses strokes at 12 pixels ("通讯" in
+# the folder reads as "证i-", "拷贝" and "启动" fall apart); AR PL UMing CN,
+# a Ming face like SimSun, keeps every character but draws its thin strokes
+# in pale grey, hard to read at that size; the Sharp face reads cleanly in
+# every text of both dialogs.
+cjk_face="WenQuanYi Zen Hei Sharp"
+
+settings() {
+  printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
+  printf '"SimSun"="%s"\r\n"NSimSun"="%s"\r\n"MS Shell Dlg"="%s"\r\n' "$cjk_face" "$cjk_face" "$cjk_face"
+  # The Chinese name of SimSun, written in the registry file's own code page (936).
+  printf '"\xcb\xce\xcc\xe5"="%s"\r\n' "$cjk_face"
+  # Xvfb has no window manager: let Wine draw captions and frames itself, so
+  # screenshots show windows as a user sees them.
+  printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Managed"="N"\r\n'
+}
+
+reg=$(mktemp --suffix=.reg)
+trap 'rm -f "$reg"' EXIT
+settings > "$reg"
+cmp -s "$reg" "$stamp" 2>/dev/null && exit 0
+
 mkdir -p "$(dirname "$WINEPREFIX")"
-# Parallel test runs may all find the prefix missing: one creates it, the
-# others wait for it.
+# Parallel test runs may all find the prefix missing or out of date: one
+# prepares it, the others wait for it.
 exec 8>"$WINEPREFIX.lock"
 flock 8
-[ -f "$stamp" ] && exit 0
-rm -rf "$WINEPREFIX"
-wineboot -i >/dev/null 2>&1 8>&- || true
+cmp -s "$reg" "$stamp" 2>/dev/null && exit 0
+
+if [ ! -f "$stamp" ]; then
+  rm -rf "$WINEPREFIX"
+  wineboot -i >/dev/null 2>&1 8>&- || true
+  wineserver -w
+  # Wine links Desktop, Documents, ... to the host home; tests must never touch that.
+  users="$WINEPREFIX/drive_c/users"
+  find "$users" -maxdepth 2 -type l | while read -r link; do rm -f "$link"; mkdir -p "$link"; done
+  # Caption buttons are drawn with Marlett; this Wine build does not look in
+  # its own font folder, so give the prefix a copy.
+  for f in /usr/share/wine/fonts/marlett.ttf; do
+    [ -f "$f" ] && cp "$f" "$WINEPREFIX/drive_c/windows/Fonts/"
+  done
+fi
+
+font=$(fc-list -f '%{file}\n' "$cjk_face" 2>/dev/null | head -n 1)
+[ -n "$font" ] || echo "wine-prefix: the font \"$cjk_face\" is not installed (run scripts/install-deps.sh); Chinese text will not render legibly" >&2
+wine regedit /S "$(winepath -w "$reg" 8>&-)" >/dev/null 2>&1 8>&-
 wineserver -w
-# Wine links Desktop, Documents, ... to the host home; tests must never touch that.
-users="$WINEPREFIX/drive_c/users"
-find "$users" -maxdepth 2 -type l | while read -r link; do rm -f "$link"; mkdir -p "$link"; done
-# Caption buttons are drawn with Marlett; this Wine build does not look in
-# its own font folder, so give the prefix a copy.
-for f in /usr/share/wine/fonts/marlett.ttf; do
-  [ -f "$f" ] && cp "$f" "$WINEPREFIX/drive_c/windows/Fonts/"
-done
-reg=$(mktemp --suffix=.reg)
-font=$(fc-match -f '%{file}' 'WenQuanYi Zen Hei' 2>/dev/null || true)
-printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n"SimSun"="WenQuanYi Zen Hei"\r\n"NSimSun"="WenQuanYi Zen Hei"\r\n' > "$reg"
-# The Chinese name of SimSun, written in the registry file's own code page (936).
-printf '"\xcb\xce\xcc\xe5"="WenQuanYi Zen Hei"\r\n"MS Shell Dlg"="WenQuanYi Zen Hei"\r\n' >> "$reg"
-# Xvfb has no window manager: let Wine draw captions and frames itself, so
-# screenshots show windows as a user sees them.
-printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Managed"="N"\r\n' >> "$reg"
-wine regedit /S "$(winepath -w "$reg")" >/dev/null 2>&1
-wineserver -w
-rm -f "$reg"
-touch "$stamp"
+cp "$reg" "$stamp"
 echo "wine prefix ready: $WINEPREFIX${font:+ (CJK font $font)}"

@@ -16,7 +16,8 @@ const char* const SFX_TEXT_COPYING = "正在拷贝 ";
 const char* const SFX_TEXT_DONE =
     "系统安装结束，桌面已生成程序快捷方式图标.. 用户退出后可点击快捷方式图标运行程序..或等待数秒，程序将自行启动....";
 const char* const SFX_TEXT_NO_DATA = "Archive contins no data";
-const char* const SFX_TEXT_INTERNAL = "Internal Error";
+// The same words as the framework's report of a failed handler.
+const char* const SFX_TEXT_INTERNAL = AFX_TEXT_INTERNAL_ERROR;
 const char* const SFX_FORMAT_COUNTDOWN = "%d秒后 Orvex软件程序将自行启动....";
 const char* const SFX_NEW_FOLDER_PREFIX = "c:\\Ithra通讯";
 

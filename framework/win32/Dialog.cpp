@@ -121,7 +121,7 @@ INT_PTR CALLBACK AfxDlgProc(HWND hWnd, UINT message, WPARAM, LPARAM lParam)
         ::UnhookWindowsHookEx(ts.hHookCbt);
         ts.hHookCbt = nullptr;
     }
-    return static_cast<INT_PTR>(AfxGuard(message, [&] { return static_cast<LRESULT>(pDlg->OnInitDialog()); }));
+    return static_cast<INT_PTR>(AfxGuard(hWnd, message, [&] { return static_cast<LRESULT>(pDlg->OnInitDialog()); }));
 }
 
 BOOL CDialog::OnInitDialog()

@@ -3,7 +3,8 @@
 //
 // Differences from MFC: modal only (no Create); no validation (DDV), so
 // UpdateData always succeeds; no help, no Ctl3d. A C++ exception from a
-// handler ends DoModal with -1 instead of a message box. The owner of a
+// handler is reported in a message box, as MFC does, and then also ends
+// DoModal with -1. The owner of a
 // dialog without a parent is the application's main window when one exists.
 #pragma once
 #include <windows.h>
@@ -54,7 +55,7 @@ protected:
 
 private:
     friend INT_PTR CALLBACK AfxDlgProc(HWND, UINT, WPARAM, LPARAM);
-    friend LRESULT AfxOnWndProcException(const char*, UINT);
+    friend LRESULT AfxOnWndProcException(HWND, const char*, UINT);
     CDialog* m_pPrevModal = nullptr;  // the modal dialog running below this one
     bool m_bHandlerFailed = false;    // a handler threw while this dialog ran
 };

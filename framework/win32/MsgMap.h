@@ -10,11 +10,6 @@
 #pragma once
 #include <windows.h>
 
-// The table stores every handler as one member-pointer type and casts it
-// back to its own shape (AfxSig) before the call, as MFC does; the
-// round trip is well defined, so the cast warning says nothing here.
-#pragma GCC diagnostic ignored "-Wcast-function-type"
-
 class CWnd;
 class CDC;
 
@@ -63,6 +58,14 @@ struct AFX_MSGMAP {
 #define CTLCOLOR_STATIC 6
 #endif
 
+// The table stores every handler as one member-pointer type and casts it
+// back to its own shape (AfxSig) before the call, as MFC does; the round
+// trip is well defined, so the cast warning is silenced around the table's
+// entries only (a pragma cannot stand inside the initializer itself).
+#define AFX_MSGMAP_CASTS_BEGIN \
+    _Pragma("GCC diagnostic push") _Pragma("GCC diagnostic ignored \"-Wcast-function-type\"")
+#define AFX_MSGMAP_CASTS_END _Pragma("GCC diagnostic pop")
+
 #define DECLARE_MESSAGE_MAP()                        \
 protected:                                           \
     static const AFX_MSGMAP* GetThisMessageMap();    \
@@ -75,12 +78,14 @@ protected:                                           \
         typedef theClass ThisClass;                                                \
         typedef baseClass TheBaseClass;                                            \
         static_assert(sizeof(ThisClass) > 0, "complete class");                    \
+        AFX_MSGMAP_CASTS_BEGIN                                                     \
         static const AFX_MSGMAP_ENTRY _messageEntries[] = {
 
 #define END_MESSAGE_MAP()                                                                 \
     { 0, 0, 0, 0, AfxSig_end, nullptr }                                                   \
     }                                                                                     \
     ;                                                                                     \
+    AFX_MSGMAP_CASTS_END                                                                  \
     static const AFX_MSGMAP messageMap = { &TheBaseClass::GetThisMessageMap, &_messageEntries[0] }; \
     return &messageMap;                                                                   \
     }

@@ -4,6 +4,7 @@
 
 #include "AfxState.h"
 #include "Dialog.h"
+#include "WinApp.h"
 
 namespace {
 // The window property that holds the bound CWnd.
@@ -16,16 +17,30 @@ AfxThreadState& AfxGetThreadState()
     return state;
 }
 
-LRESULT AfxOnWndProcException(const char* what, UINT message)
+const char AFX_TEXT_INTERNAL_ERROR[] = "Internal Error";
+
+LRESULT AfxOnWndProcException(HWND hWnd, const char* what, UINT message)
 {
     AfxThreadState& ts = AfxGetThreadState();
     ts.strLastError = what ? what : "";
     ::OutputDebugStringA(ts.strLastError);
-    if (ts.pModalTop) {
-        ts.pModalTop->m_bHandlerFailed = true;
-        if (ts.pModalTop->m_hWnd)
-            ::EndDialog(ts.pModalTop->m_hWnd, -1);
+    // A paint handler that failed would be asked again at once, behind the box.
+    if (message == WM_PAINT)
+        ::ValidateRect(hWnd, nullptr);
+    CDialog* pDlg = ts.pModalTop;
+    if (pDlg)
+        pDlg->m_bHandlerFailed = true;
+    // The user is told before the dialog goes; failures while the box is up
+    // (its own message loop runs the window's other messages) add no second box.
+    if (!ts.bReporting) {
+        ts.bReporting = true;
+        HWND hOwner = pDlg && pDlg->m_hWnd ? pDlg->m_hWnd : ::GetAncestor(hWnd, GA_ROOT);
+        CWinApp* pApp = AfxGetApp();
+        ::MessageBoxA(hOwner, AFX_TEXT_INTERNAL_ERROR, pApp ? pApp->m_pszAppName : nullptr, MB_OK | MB_ICONSTOP);
+        ts.bReporting = false;
     }
+    if (pDlg && pDlg->m_hWnd)
+        ::EndDialog(pDlg->m_hWnd, -1);
     // A window whose creation handler failed is not created.
     return message == WM_CREATE ? -1 : 0;
 }
@@ -44,7 +59,7 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
     ts.lastSentMsg.message = message;
     ts.lastSentMsg.wParam = wParam;
     ts.lastSentMsg.lParam = lParam;
-    const LRESULT result = AfxGuard(message, [&] { return pWnd->WindowProc(message, wParam, lParam); });
+    const LRESULT result = AfxGuard(hWnd, message, [&] { return pWnd->WindowProc(message, wParam, lParam); });
     ts.lastSentMsg = saved;
 
     if (message == WM_NCDESTROY && CWnd::FromHandlePermanent(hWnd) == pWnd)
@@ -219,6 +234,10 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult
         return FALSE;
 
     LRESULT r = 0;
+    // Each handler is cast back from the table's member type to the shape
+    // its entry recorded (see MsgMap.h): the warning does not apply here.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wcast-function-type"
     switch (e->nSig) {
     case AfxSig_vv:
         (this->*e->pfn)();
@@ -261,6 +280,7 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult
     default:
         return FALSE;
     }
+#pragma GCC diagnostic pop
     *pResult = r;
     return TRUE;
 }

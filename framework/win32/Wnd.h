@@ -9,8 +9,9 @@
 // - GetDlgItem and the CWnd* handed to OnCtlColor are wrappers owned by the
 //   asking window and freed when it is detached, not per-idle temporaries.
 // - The window procedure catches every C++ exception from a handler: the
-//   innermost running modal dialog ends with -1 and the text is kept for
-//   AfxGetLastWndProcError(). No exception crosses a Win32 frame.
+//   user is told in a message box (AFX_TEXT_INTERNAL_ERROR), then the
+//   innermost running modal dialog ends with -1; the exception's text is
+//   kept for AfxGetLastWndProcError(). No exception crosses a Win32 frame.
 // - Only ANSI windows; the handlers this program needs exist in CWnd and
 //   default to Default(), the original processing of the current message.
 #pragma once
@@ -135,6 +136,9 @@ private:
 
 // The window procedure of every subclassed window.
 LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+// What the user is told when a handler failed: "Internal Error".
+extern const char AFX_TEXT_INTERNAL_ERROR[];
 
 // The text of the last exception caught by a window procedure on this
 // thread ("" when none).

@@ -4,6 +4,7 @@
 #include <mutex>
 #include <thread>
 
+#include "Capture.h"
 #include "framework/win32/Dialog.h"
 #include "resource.h"
 #include "ui/SfxDlg.h"
@@ -86,7 +87,39 @@ BOOL CALLBACK FindDialog(HWND h, LPARAM lParam)
     }
     return TRUE;
 }
+// A message box's text is the static control 0xFFFF of a "#32770" window.
+const int kMessageBoxText = 0xFFFF;
+
+BOOL CALLBACK FindMessageBox(HWND h, LPARAM lParam)
+{
+    char cls[16] = "";
+    GetClassNameA(h, cls, sizeof cls);
+    if (std::string(cls) == "#32770" && IsWindowVisible(h) && GetDlgItem(h, kMessageBoxText)) {
+        *reinterpret_cast<HWND*>(lParam) = h;
+        return FALSE;
+    }
+    return TRUE;
+}
 }  // namespace
+
+std::string DialogDriver::AnswerMessageBox(const char* png, int timeoutMs) const
+{
+    HWND box = nullptr;
+    WaitUntil([&] { return !EnumThreadWindows(m_uiThread, &FindMessageBox, reinterpret_cast<LPARAM>(&box)); },
+              timeoutMs);
+    if (!box)
+        return "";
+    char text[256] = "";
+    DWORD_PTR n = 0;
+    SendMessageTimeoutA(GetDlgItem(box, kMessageBoxText), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                        SMTO_NORMAL, 20000, &n);
+    if (png) {
+        RedrawWindow(box, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        WritePng(CaptureWindow(box), ScreenshotPath(png));
+    }
+    PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    return std::string(text, n);
+}
 
 bool DialogDriver::WaitUntil(const std::function<bool()>& cond, int timeoutMs)
 {

@@ -35,6 +35,10 @@ public:
     // Posted, so the driver does not wait for what the click starts.
     void Click(int id) const { PostMessageA(Item(id), BM_CLICK, 0, 0); }
     void Close() const { PostMessageA(m_hDlg, WM_CLOSE, 0, 0); }
+    // Waits for a message box of the UI thread, saves its picture as png
+    // (when given), reads its text and presses its OK button; "" when none
+    // appeared before the timeout.
+    std::string AnswerMessageBox(const char* png = nullptr, int timeoutMs = 20000) const;
     // Polls cond until true or the timeout; returns the last result.
     static bool WaitUntil(const std::function<bool()>& cond, int timeoutMs);
     // Recorded events so far (copied under a lock).

@@ -7,6 +7,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Capture.h"
@@ -128,27 +129,35 @@ TEST(WindowLayer, DialogIsBoundBeforeCreateAndExchangesItsData)
     EXPECT_EQ(nullptr, dlg.m_bar.m_hWnd) << "controls are released with the window";
 }
 
-TEST(WindowLayer, ExceptionInAHandlerEndsTheDialogInsteadOfCrossingWin32)
+TEST(WindowLayer, ExceptionInAHandlerIsReportedThenEndsTheDialog)
 {
     ProbeDlg dlg;
     std::vector<DialogEvent> events;
-    std::string notes;
+    std::string notes, told;
     const INT_PTR result = RunDialog(
         dlg,
         [&](DialogDriver& d) {
-            Send(d.Dialog(), WM_PROBE, 99);
+            PostMessageA(d.Dialog(), WM_PROBE, 99, 0);
+            told = d.AnswerMessageBox("internal-error-box.png");
             DialogDriver::WaitUntil([&] { return !IsWindow(d.Dialog()); }, 20000);
         },
         &events, &notes);
+    EXPECT_EQ("Internal Error", told) << "the user is told before the window goes";
     EXPECT_EQ(-1, result) << notes;
     EXPECT_EQ(CString("handler failed"), AfxGetLastWndProcError());
 }
 
-TEST(WindowLayer, ExceptionInOnInitDialogFailsDoModal)
+TEST(WindowLayer, ExceptionInOnInitDialogIsReportedAndFailsDoModal)
 {
     ProbeDlg dlg;
     dlg.m_bThrowInInit = true;
+    DialogDriver answer;
+    answer.m_uiThread = GetCurrentThreadId();
+    std::string told;
+    std::thread worker([&] { told = answer.AnswerMessageBox(); });
     EXPECT_EQ(-1, dlg.DoModal());
+    worker.join();
+    EXPECT_EQ("Internal Error", told);
     EXPECT_EQ(CString("init failed"), AfxGetLastWndProcError());
     EXPECT_EQ(nullptr, dlg.m_hWnd);
 }
@@ -157,17 +166,20 @@ TEST(WindowLayer, AFailingNestedDialogLeavesTheOuterOneRunning)
 {
     ProbeDlg dlg;
     std::vector<DialogEvent> events;
-    std::string notes;
+    std::string notes, told;
     bool stillThere = false;
     const INT_PTR result = RunDialog(
         dlg,
         [&](DialogDriver& d) {
-            Send(d.Dialog(), WM_NESTED);
+            PostMessageA(d.Dialog(), WM_NESTED, 0, 0);
+            told = d.AnswerMessageBox();
+            DialogDriver::WaitUntil([&] { return dlg.m_nNestedResult != 0; }, 20000);
             stillThere = IsWindow(d.Dialog()) && IsWindowEnabled(d.Dialog());
             d.Click(IDOK);
             DialogDriver::WaitUntil([&] { return !IsWindow(d.Dialog()); }, 20000);
         },
         &events, &notes);
+    EXPECT_EQ("Internal Error", told);
     EXPECT_EQ(-1, dlg.m_nNestedResult);
     EXPECT_TRUE(stillThere);
     EXPECT_EQ(IDOK, result) << notes;
