@@ -69,9 +69,9 @@ struct EngineRun {
 };
 
 // Setups that unpack to this much or more are announced before the work
-// starts: at the codec's pace of some tens of MB a second that is a wait
-// of ten seconds or more, and a hand-made setup may claim far more than
-// its own size.
+// starts: the codec decodes program files at about 50 MB a second, so
+// that is a wait of five seconds or more, and a hand-made setup may claim
+// far more than its own size.
 constexpr uint64_t kLargeUnpacked = uint64_t(256) << 20;
 
 uint64_t UnpackedTotal(const std::vector<ListedEntry>& entries)
@@ -92,6 +92,7 @@ void AnnounceIfLarge(const fs::path& setup, size_t entries, uint64_t unpacked, c
     std::fflush(stdout);
 }
 
+#ifndef _WIN32
 // The host paths of an entry's temporary and final file below the folder
 // the engine unpacks into, as the engine's file calls spell them here.
 std::pair<fs::path, fs::path> EntryHostPaths(const fs::path& dest, const std::string& storedName)
@@ -100,7 +101,6 @@ std::pair<fs::path, fs::path> EntryHostPaths(const fs::path& dest, const std::st
             HostPathBelow(dest, storedName.substr(0, storedName.size() - SFX_NAME_SUFFIX_LENGTH))};
 }
 
-#ifndef _WIN32
 // What the interrupt handler needs, all worked out before it is installed:
 // it runs async-signal-safe calls only.
 struct InterruptCleanup {
