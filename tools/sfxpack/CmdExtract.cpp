@@ -219,8 +219,13 @@ public:
         action.sa_handler = OnExtractInterrupt;
         // One interrupt at a time: the handler ends the process.
         sigfillset(&action.sa_mask);
-        for (int i = 0; i < 3; ++i)
+        for (int i = 0; i < 3; ++i) {
             sigaction(kExtractSignals[i], &action, &g_previousActions[i]);
+            // A signal ignored from the start (nohup, a background job of a
+            // script) stays ignored.
+            if (g_previousActions[i].sa_handler == SIG_IGN)
+                sigaction(kExtractSignals[i], &g_previousActions[i], nullptr);
+        }
 #endif
     }
 
