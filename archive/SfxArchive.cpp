@@ -238,13 +238,24 @@ int CSfxArchive::ExtractEntry(CFile* pArchive, int nIndex, CString strDestFolder
     const SfxEntry& entry = m_entries[nIndex];
     const CString tempPath = strDestFolder + entry.GetName();
     const CString finalPath = tempPath.Left(tempPath.GetLength() - SFX_NAME_SUFFIX_LENGTH);
+    // On every way out the entry's files are whole or gone.
+    struct WorkDone {
+        CSfxArchive* archive;
+        ~WorkDone()
+        {
+            archive->m_nWorkStage = SFX_WORK_NONE;
+            archive->m_nWorkEntry = -1;
+        }
+    } workDone{this};
+    m_nWorkEntry = nIndex;
 
     // When the final file exists, so do its folders.
     if (!FileExists(finalPath))
         CreateFolders(tempPath);
 
+    m_nWorkStage = SFX_WORK_TEMP;
     // A link, FIFO or device planted at the temporary name is replaced, never
-    // written through (the final name gets the same in step 7's delete).
+    // written through (the final name gets the same when the old file goes).
     if (FsIsSpecialFile(tempPath))
         FsDeleteFile(tempPath);
     CFile temp;
@@ -280,11 +291,14 @@ int CSfxArchive::ExtractEntry(CFile* pArchive, int nIndex, CString strDestFolder
     }
 
     // Replace a read-only, hidden or system file left by an earlier installation.
+    m_nWorkStage = SFX_WORK_TEMP_AND_FINAL;
     if (FileExists(finalPath)) {
         FsClearAttributes(finalPath);
         FsDeleteFile(finalPath);
     }
     const int decoded = LzariCodeFile(tempPath, finalPath, false);
+    if (decoded == LZARI_OK)
+        m_nWorkStage = SFX_WORK_TEMP;
     FsDeleteFile(tempPath);
     if (decoded != LZARI_OK) {
         // A file that was not decoded whole must not pass for an installed one.

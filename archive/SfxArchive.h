@@ -14,6 +14,7 @@
 // failure code. Nothing is written outside the installation folder, and
 // the current entry's temporary file never survives a failure.
 #pragma once
+#include <csignal>
 #include <cstdint>
 
 #include "archive/SfxLayout.h"
@@ -49,6 +50,13 @@ struct SfxEntry {
     }
     CString GetName() const { return m_strName; }
     void SetName(CString name) { m_strName = name; }
+};
+
+// Which files of the entry being unpacked are incomplete (m_nWorkStage).
+enum {
+    SFX_WORK_NONE = 0,            // none: between entries, or the entry is whole
+    SFX_WORK_TEMP = 1,            // its temporary file; the final file is still an earlier one, or whole
+    SFX_WORK_TEMP_AND_FINAL = 2,  // both: the final file is being replaced
 };
 
 // Called after each unpacked entry; the result is ignored.
@@ -88,6 +96,13 @@ public:
 
     SfxEntry m_entries[SFX_MAX_ENTRIES];
     int m_nEntryCount = 0;
+
+    // What ExtractEntry is doing, for a tool's interrupt handler: the entry
+    // (-1 for none) and an SFX_WORK_ value. The engine sets the entry before
+    // the stage and clears the stage once the files are whole or removed;
+    // it never reads them itself.
+    volatile sig_atomic_t m_nWorkEntry = -1;
+    volatile sig_atomic_t m_nWorkStage = SFX_WORK_NONE;
 
 private:
     CString m_strArchivePath;

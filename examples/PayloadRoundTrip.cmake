@@ -19,8 +19,8 @@ endfunction()
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}")
 run(build --stub "${STUB}" --from "${PAYLOAD}" -o "${WORK}/setup.exe" --quiet)
-# verify unpacks every entry with the installer's engine into a scratch
-# folder and compares each file, and names files missing on either side.
+# verify decodes every entry with the installer's reader and codec and
+# compares each with its file, and names files missing on either side.
 run(verify "${WORK}/setup.exe" --against "${PAYLOAD}")
 run(extract "${WORK}/setup.exe" "${WORK}/dest")
 file(GLOB_RECURSE expected RELATIVE "${PAYLOAD}" "${PAYLOAD}/*")

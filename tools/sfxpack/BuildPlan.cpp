@@ -16,6 +16,58 @@ namespace fs = std::filesystem;
 
 namespace sfxpack {
 
+bool WalkFolder(const fs::path& folder, const std::function<bool(const WalkItem&)>& visit,
+                std::vector<PlanProblem>* problems)
+{
+    // Folder by folder rather than with the recursive iterator, which ends
+    // on an error of a subfolder as if the walk were complete, and so that
+    // each problem names the folder that could not be read.
+    bool whole = true;
+    std::vector<std::pair<fs::path, fs::path>> pending{{folder, fs::path()}};
+    while (!pending.empty()) {
+        const auto [path, relative] = pending.back();
+        pending.pop_back();
+        std::error_code ec;
+        fs::directory_iterator it(path, ec), end;
+        for (; !ec && it != end; it.increment(ec)) {
+            WalkItem item;
+            item.path = it->path();
+            item.relative = relative / it->path().filename();
+            std::error_code linkError;
+            item.isLink = it->is_symlink(linkError);
+            const fs::file_status target = it->status(item.error);
+            item.type = target.type();
+            if (visit(item) && !item.isLink && item.type == fs::file_type::directory)
+                pending.push_back({item.path, item.relative});
+        }
+        if (ec) {
+            problems->push_back({Printable(path), "cannot read the folder: " + ec.message()});
+            whole = false;
+        }
+    }
+    return whole;
+}
+
+std::string UnpackableReason(const WalkItem& item)
+{
+    switch (item.type) {
+    case fs::file_type::regular:
+        return std::string();
+    case fs::file_type::directory:
+        // The walk does not follow it; its files would silently be missing.
+        return item.isLink ? "a link to a folder; pack the folder itself" : "a folder";
+    case fs::file_type::not_found:
+        return "a link to nothing";
+    case fs::file_type::none:
+    case fs::file_type::unknown:
+        if (item.error == std::errc::too_many_symbolic_link_levels)
+            return "a link in a loop of links";
+        return "cannot read: " + item.error.message();
+    default:
+        return "not a regular file (a device, pipe or socket)";
+    }
+}
+
 std::vector<PlannedEntry> CollectEntries(const fs::path& from, std::vector<PlanProblem>* problems)
 {
     std::vector<PlannedEntry> entries;
@@ -24,53 +76,44 @@ std::vector<PlannedEntry> CollectEntries(const fs::path& from, std::vector<PlanP
         problems->push_back({Printable(from), "not a folder"});
         return entries;
     }
-    fs::recursive_directory_iterator it(from, ec), end;
-    if (ec) {
-        problems->push_back({Printable(from), "cannot read the folder: " + ec.message()});
-        return entries;
-    }
-    for (; it != end; it.increment(ec)) {
-        if (ec) {
-            problems->push_back({Printable(from), "cannot read the folder: " + ec.message()});
-            break;
+    std::vector<PlanProblem> found;
+    const bool whole = WalkFolder(from, [&](const WalkItem& item) {
+        if (item.type == fs::file_type::directory && !item.isLink)
+            return true;
+        const std::string reason = UnpackableReason(item);
+        if (!reason.empty()) {
+            found.push_back({Printable(item.path), reason});
+            return false;
         }
-        std::error_code typeError;
-        const fs::file_status target = it->status(typeError);
-        if (it->is_symlink(typeError) && fs::is_directory(target)) {
-            // The walk does not follow it; its files would silently be missing.
-            problems->push_back({Printable(it->path()), "a link to a folder; pack the folder itself"});
-            continue;
-        }
-        if (fs::is_directory(target))
-            continue;
-        if (!fs::is_regular_file(target)) {
-            problems->push_back({Printable(it->path()), fs::exists(target) ? "not a regular file (a device, pipe or socket)"
-                                                                           : "a link to nothing"});
-            continue;
-        }
+        // A link to a file is packed as that file, under the link's own name.
         PlannedEntry entry;
-        entry.source = it->path();
-        const fs::path relative = fs::relative(it->path(), from, typeError);
-        if (!GbkFromRelativePath(relative, &entry.installedName)) {
-            problems->push_back({Printable(it->path()), "the name cannot be written in GBK (code page 936)"});
-            continue;
+        entry.source = item.path;
+        if (!GbkFromRelativePath(item.relative, &entry.installedName)) {
+            found.push_back({Printable(item.path), "the name cannot be written in GBK (code page 936)"});
+            return false;
         }
         entry.storedName = entry.installedName + SFX_NAME_SUFFIX;
-        entry.size = fs::file_size(it->path(), typeError);
+        std::error_code sizeError;
+        entry.size = fs::file_size(item.path, sizeError);
         // Found now rather than half-way through the packing.
         errno = 0;
         if (FILE* probe = OpenHostFile(entry.source, "rb")) {
             std::fclose(probe);
         } else {
-            problems->push_back({Printable(it->path()), std::string("cannot open for reading: ") + std::strerror(errno)});
-            continue;
+            found.push_back({Printable(item.path), std::string("cannot open for reading: ") + std::strerror(errno)});
+            return false;
         }
         if (entry.size >= static_cast<uint64_t>(SFX_MAX_FILE_SIZE)) {
-            problems->push_back({Printable(it->path()), "2 GiB or more; a whole installer stays below 2 GiB"});
-            continue;
+            found.push_back({Printable(item.path), "2 GiB or more; a whole installer stays below 2 GiB"});
+            return false;
         }
         entries.push_back(entry);
-    }
+        return false;
+    }, &found);
+    problems->insert(problems->end(), found.begin(), found.end());
+    // Whatever the walk missed would silently be missing from the installer.
+    if (!whole)
+        entries.clear();
     std::sort(entries.begin(), entries.end(),
               [](const PlannedEntry& a, const PlannedEntry& b) { return a.storedName < b.storedName; });
     return entries;
@@ -152,15 +195,16 @@ void CheckEmptyFolders(const fs::path& from, const std::vector<PlannedEntry>& en
     for (const PlannedEntry& entry : entries)
         for (fs::path p = entry.source.parent_path(); p.has_relative_path() && p != from && holding.insert(p).second;)
             p = p.parent_path();
-    std::error_code ec;
-    fs::recursive_directory_iterator it(from, ec), end;
-    for (; !ec && it != end; it.increment(ec)) {
-        std::error_code typeError;
-        if (!it->is_directory(typeError) || it->is_symlink(typeError) || holding.count(it->path()))
-            continue;
-        warnings->push_back({Printable(it->path()), "holds no file; the installer will not create it"});
-        it.disable_recursion_pending();
-    }
+    // A folder the walk cannot read has already refused the build.
+    std::vector<PlanProblem> unread;
+    WalkFolder(from, [&](const WalkItem& item) {
+        if (item.isLink || item.type != fs::file_type::directory)
+            return false;
+        if (holding.count(item.path))
+            return true;
+        warnings->push_back({Printable(item.path), "holds no file; the installer will not create it"});
+        return false;
+    }, &unread);
 }
 
 InstallFolder LongestProposedFolder()

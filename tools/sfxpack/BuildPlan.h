@@ -3,7 +3,9 @@
 #pragma once
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace sfxpack {
@@ -19,6 +21,28 @@ struct PlanProblem {
     std::string file;     // the file (or folder) it concerns, printable
     std::string message;
 };
+
+// One thing met below a folder: its host path, its path relative to the
+// folder, and what it is, links followed.
+struct WalkItem {
+    std::filesystem::path path;
+    std::filesystem::path relative;
+    bool isLink = false;
+    std::filesystem::file_type type = std::filesystem::file_type::none;  // not_found: a link to nothing
+    std::error_code error;  // why the type could not be read, if so
+};
+
+// Visits everything below folder; descends into each real folder (never
+// through a link) for which visit returns true. A folder that cannot be
+// read, at any depth, is a problem naming that folder: every one is
+// recorded, the rest of the walk goes on, and the result is false.
+bool WalkFolder(const std::filesystem::path& folder, const std::function<bool(const WalkItem&)>& visit,
+                std::vector<PlanProblem>* problems);
+
+// Why an item cannot be packed, or "" for a regular file (also through a
+// link): a link to a folder, to nothing or in a loop, a device, pipe or
+// socket, or a file whose type cannot be read.
+std::string UnpackableReason(const WalkItem& item);
 
 // Collects the files below `from` in a fixed order (by stored name bytes),
 // recording what cannot be packed: names without a GBK form, files that

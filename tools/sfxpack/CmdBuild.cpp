@@ -1,6 +1,5 @@
 // build: a copy of the stub with the archive of a folder appended.
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,7 +14,6 @@
 #include "archive/SfxLayout.h"
 
 #ifdef _WIN32
-#include <io.h>
 #include <process.h>
 #else
 #include <unistd.h>
@@ -27,15 +25,6 @@ namespace sfxpack {
 
 namespace {
 
-bool StderrIsTerminal()
-{
-#ifdef _WIN32
-    return _isatty(_fileno(stderr)) != 0;
-#else
-    return isatty(fileno(stderr)) != 0;
-#endif
-}
-
 unsigned long ProcessId()
 {
 #ifdef _WIN32
@@ -44,62 +33,6 @@ unsigned long ProcessId()
     return static_cast<unsigned long>(getpid());
 #endif
 }
-
-// The one line on a terminal that tells how far the packing is.
-class ProgressLine {
-public:
-    explicit ProgressLine(bool enabled) : m_enabled(enabled), m_start(std::chrono::steady_clock::now()) {}
-    ~ProgressLine() { Clear(); }
-
-    void Show(const PackProgress& p)
-    {
-        if (!m_enabled)
-            return;
-        // A few redraws a second are enough for the eye.
-        const double elapsed = Seconds();
-        if (m_shown && elapsed - m_lastDrawn < 0.1 && p.entriesDone != p.entriesTotal)
-            return;
-        if (m_shown && p.entriesDone == m_lastDone && elapsed - m_lastDrawn < 1.0)
-            return;
-        m_lastDrawn = elapsed;
-        m_lastDone = p.entriesDone;
-        char eta[32] = "--:--";
-        if (p.bytesDone > 0 && p.bytesDone < p.bytesTotal && elapsed > 0.5) {
-            const double left = elapsed * static_cast<double>(p.bytesTotal - p.bytesDone) / static_cast<double>(p.bytesDone);
-            const unsigned long s = static_cast<unsigned long>(left + 0.5);
-            std::snprintf(eta, sizeof eta, "%lu:%02lu", s / 60, s % 60);
-        }
-        const int width = 24;
-        const int filled = p.bytesTotal ? static_cast<int>(width * static_cast<double>(p.bytesDone) / static_cast<double>(p.bytesTotal)) : width;
-        std::string bar(static_cast<size_t>(filled), '#');
-        bar.resize(width, '.');
-        std::fprintf(stderr, "\r[%s] %zu/%zu entries  %s / %s  ETA %s   ", bar.c_str(), p.entriesDone, p.entriesTotal,
-                     FormatBytes(p.bytesDone).c_str(), FormatBytes(p.bytesTotal).c_str(), eta);
-        std::fflush(stderr);
-        m_shown = true;
-    }
-
-    void Clear()
-    {
-        if (m_shown) {
-            std::fprintf(stderr, "\r%78s\r", "");
-            std::fflush(stderr);
-            m_shown = false;
-        }
-    }
-
-    double Seconds() const
-    {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
-    }
-
-private:
-    bool m_enabled;
-    bool m_shown = false;
-    double m_lastDrawn = 0;
-    size_t m_lastDone = 0;
-    std::chrono::steady_clock::time_point m_start;
-};
 
 // True when path lies below folder (after resolving links and "..").
 bool IsInside(const fs::path& path, const fs::path& folder)
@@ -198,7 +131,9 @@ int RunBuild(const std::vector<std::string>& argv)
     request.tempStem = outPath;
     request.tempStem += ".sfxpack-" + std::to_string(ProcessId());
     request.outputShown = outPath;
-    request.progress = [&progress](const PackProgress& p) { progress.Show(p); };
+    request.progress = [&progress](const PackProgress& p) {
+        progress.Show(p.entriesDone, p.entriesTotal, p.bytesDone, p.bytesTotal);
+    };
     std::vector<SfxRecord> records;
     std::string error;
     if (!PackEntries(request, &out, &records, &error)) {

@@ -1,20 +1,15 @@
 // diff: what changed between two builds of an installer.
 #include <cstdio>
+#include <array>
 #include <map>
-#include <system_error>
 
 #include "Commands.h"
 #include "Help.h"
 #include "HostText.h"
 #include "InstallerFile.h"
+#include "Sha256.h"
 #include "Tool.h"
 #include "archive/SfxLayout.h"
-
-#ifdef _WIN32
-#include <process.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace fs = std::filesystem;
 
@@ -22,41 +17,22 @@ namespace sfxpack {
 
 namespace {
 
-// A file in the temporary folder that is removed with the object.
-class ScratchFile {
+// An entry's decoded content as a digest and a length: two entries are
+// compared without keeping either anywhere.
+class HashSink : public EntrySink {
 public:
-    explicit ScratchFile(const std::string& tag)
+    using EntrySink::EntrySink;
+    std::array<uint8_t, 32> Digest() { return m_hash.Finish(); }
+
+protected:
+    bool Take(const unsigned char* data, size_t size) override
     {
-#ifdef _WIN32
-        const unsigned long pid = static_cast<unsigned long>(_getpid());
-#else
-        const unsigned long pid = static_cast<unsigned long>(getpid());
-#endif
-        std::error_code ec;
-        m_path = fs::temp_directory_path(ec) / ("sfxpack-diff-" + std::to_string(pid) + "-" + tag + ".tmp");
-        m_stream = OpenHostFile(m_path, "w+b");
-    }
-    ~ScratchFile()
-    {
-        if (m_stream)
-            std::fclose(m_stream);
-        std::error_code ec;
-        fs::remove(m_path, ec);
-    }
-    ScratchFile(const ScratchFile&) = delete;
-    ScratchFile& operator=(const ScratchFile&) = delete;
-    FILE* Stream() { return m_stream; }
-    uint64_t Size()
-    {
-        std::fflush(m_stream);
-        std::error_code ec;
-        const auto size = fs::file_size(m_path, ec);
-        return ec ? 0 : size;
+        m_hash.Update(data, size);
+        return true;
     }
 
 private:
-    fs::path m_path;
-    FILE* m_stream = nullptr;
+    Sha256 m_hash;
 };
 
 // Entries by stored name. Should one installer hold a name twice, the
@@ -74,20 +50,22 @@ std::string Shown(const std::string& storedName)
     return Utf8FromGbk(storedName.substr(0, storedName.size() - SFX_NAME_SUFFIX_LENGTH));
 }
 
-enum class Change { SAME, PACKING_ONLY, CONTENT, UNREADABLE };
+enum class Change { SAME, PACKING_ONLY, CONTENT, UNREADABLE, INTERRUPTED };
 
-Change Compare(InstallerFile* a, const ListedEntry& ea, InstallerFile* b, const ListedEntry& eb)
+Change Compare(InstallerFile* a, const ListedEntry& ea, InstallerFile* b, const ListedEntry& eb, DecodeProgress* progress)
 {
     if (ea.packedSize == eb.packedSize && SameBytes(a->Stream(), ea.offset, b->Stream(), eb.offset, ea.packedSize))
         return Change::SAME;
     if (ea.unpackedSize != eb.unpackedSize)
         return Change::CONTENT;
     // Other packed bytes may still hold the same file (another encoder).
-    ScratchFile da("a"), db("b");
-    if (!da.Stream() || !db.Stream() || !a->Decode(ea, da.Stream()) || !b->Decode(eb, db.Stream()))
+    HashSink ha(progress), hb(progress);
+    const bool whole = a->Decode(ea, &ha) == CLzariCodec::STATUS_OK && b->Decode(eb, &hb) == CLzariCodec::STATUS_OK;
+    if (ha.WasInterrupted() || hb.WasInterrupted())
+        return Change::INTERRUPTED;
+    if (!whole)
         return Change::UNREADABLE;
-    const uint64_t size = da.Size();
-    return size == db.Size() && SameBytes(da.Stream(), 0, db.Stream(), 0, size) ? Change::PACKING_ONLY : Change::CONTENT;
+    return ha.BytesTaken() == hb.BytesTaken() && ha.Digest() == hb.Digest() ? Change::PACKING_ONLY : Change::CONTENT;
 }
 
 }  // namespace
@@ -117,6 +95,18 @@ int RunDiff(const std::vector<std::string>& argv)
 
     const auto inA = ByName(a.Entries());
     const auto inB = ByName(b.Entries());
+    // At most both streams of each pair of the same length are decoded.
+    InterruptGuard interruptible;
+    ProgressLine line(StderrIsTerminal());
+    DecodeProgress progress;
+    progress.line = &line;
+    for (const auto& [name, ea] : inA) {
+        const auto found = inB.find(name);
+        if (found != inB.end() && ea->unpackedSize == found->second->unpackedSize && ea->unpackedSize > 0) {
+            ++progress.entriesTotal;
+            progress.bytesTotal += 2 * static_cast<uint64_t>(ea->unpackedSize);
+        }
+    }
     for (const auto& [name, ea] : inA) {
         const auto found = inB.find(name);
         if (found == inB.end()) {
@@ -125,7 +115,11 @@ int RunDiff(const std::vector<std::string>& argv)
             continue;
         }
         const ListedEntry* eb = found->second;
-        switch (Compare(&a, *ea, &b, *eb)) {
+        const Change change = Compare(&a, *ea, &b, *eb, &progress);
+        if (ea->unpackedSize == eb->unpackedSize && ea->unpackedSize > 0)
+            ++progress.entriesDone;
+        line.Clear();
+        switch (change) {
         case Change::SAME:
             break;
         case Change::PACKING_ONLY:
@@ -141,6 +135,10 @@ int RunDiff(const std::vector<std::string>& argv)
             std::printf("changed  %s: packed bytes, and a stream does not decode\n", Shown(name).c_str());
             ++changed;
             break;
+        case Change::INTERRUPTED:
+            std::fflush(stdout);
+            Error("interrupted");
+            return InterruptExitCode();
         }
     }
     for (const auto& [name, eb] : inB) {

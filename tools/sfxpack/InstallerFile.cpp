@@ -67,17 +67,35 @@ bool InstallerFile::Open(const fs::path& setup, std::string* error)
     return true;
 }
 
-bool InstallerFile::Decode(const ListedEntry& entry, FILE* out)
+bool EntrySink::Write(const unsigned char* data, size_t size)
+{
+    if (Interrupted()) {
+        m_interrupted = true;
+        return false;
+    }
+    if (!Take(data, size))
+        return false;
+    m_taken += size;
+    if (m_progress && m_progress->line) {
+        m_progress->bytesDone += size;
+        m_progress->line->Show(m_progress->entriesDone, m_progress->entriesTotal, m_progress->bytesDone,
+                               m_progress->bytesTotal);
+    }
+    return true;
+}
+
+CLzariCodec::Status InstallerFile::Decode(const ListedEntry& entry, CLzariSink* sink)
 {
     if (!SeekTo(m_file, entry.offset))
-        return false;
+        return CLzariCodec::STATUS_READ_ERROR;
     const auto codec = std::make_unique<CLzariCodec>();
     codec->m_pIn = m_file;
-    codec->m_pOut = out;
-    // The entry's stream ends at its packed size, not at the file's end.
+    codec->m_pSink = sink;
+    // The stream is its packed bytes and no more, as when the installer
+    // copies them into a file of their own.
     codec->SetInputLimit(entry.packedSize);
     codec->Decode();
-    return codec->GetStatus() == CLzariCodec::STATUS_OK && std::fflush(out) == 0;
+    return codec->GetStatus();
 }
 
 bool SameBytes(FILE* a, uint64_t aStart, FILE* b, uint64_t bStart, uint64_t length)

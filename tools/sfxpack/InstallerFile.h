@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "Tool.h"
+#include "lzari/LzariCodec.h"
+
 namespace sfxpack {
 
 struct ListedEntry {
@@ -15,6 +18,34 @@ struct ListedEntry {
     uint32_t offset = 0;
     uint32_t packedSize = 0;
     int64_t unpackedSize = -1;  // the stream's length field; -1 when unreadable
+};
+
+// How far a run of decodes has come, for the progress line.
+struct DecodeProgress {
+    ProgressLine* line = nullptr;
+    size_t entriesDone = 0;
+    size_t entriesTotal = 0;
+    uint64_t bytesDone = 0;
+    uint64_t bytesTotal = 0;
+};
+
+// Where an entry's decoded bytes go instead of a file. This one only
+// counts them; others look at them in Take, which returns false to stop
+// the decode. Every sink stops on an interrupt, and moves the progress line.
+class EntrySink : public CLzariSink {
+public:
+    explicit EntrySink(DecodeProgress* progress) : m_progress(progress) {}
+    bool Write(const unsigned char* data, size_t size) final;
+    bool WasInterrupted() const { return m_interrupted; }
+    uint64_t BytesTaken() const { return m_taken; }
+
+protected:
+    virtual bool Take(const unsigned char*, size_t) { return true; }
+
+private:
+    DecodeProgress* m_progress;
+    uint64_t m_taken = 0;
+    bool m_interrupted = false;
 };
 
 class InstallerFile {
@@ -34,8 +65,9 @@ public:
     FILE* Stream() { return m_file; }
     const std::filesystem::path& Path() const { return m_path; }
 
-    // Decodes one entry into out; false when the stream is cut or unreadable.
-    bool Decode(const ListedEntry& entry, FILE* out);
+    // Decodes one entry, exactly its packed bytes, into the sink; the
+    // codec's verdict (STATUS_WRITE_ERROR when the sink stopped it).
+    CLzariCodec::Status Decode(const ListedEntry& entry, CLzariSink* sink);
 
 private:
     std::filesystem::path m_path;

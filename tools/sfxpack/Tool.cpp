@@ -8,6 +8,7 @@
 #include "HostText.h"
 
 #ifdef _WIN32
+#include <io.h>
 #include <process.h>
 #include <windows.h>
 #else
@@ -24,7 +25,9 @@ namespace {
 // Set by a signal handler or the console's control thread and read by every
 // thread; a lock-free atomic is safe in both.
 std::atomic<bool> g_interrupted{false};
+std::atomic<int> g_signal{0};
 static_assert(std::atomic<bool>::is_always_lock_free, "the interrupt flag is set from a signal handler");
+static_assert(std::atomic<int>::is_always_lock_free, "the signal number is set from a signal handler");
 
 #ifdef _WIN32
 BOOL WINAPI OnConsoleControl(DWORD type)
@@ -40,7 +43,11 @@ BOOL WINAPI OnConsoleControl(DWORD type)
 const int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 struct sigaction g_previous[3];
 
-void OnSignal(int) { g_interrupted = true; }
+void OnSignal(int signalNumber)
+{
+    g_signal = signalNumber;
+    g_interrupted = true;
+}
 #endif
 
 }  // namespace
@@ -48,6 +55,7 @@ void OnSignal(int) { g_interrupted = true; }
 InterruptGuard::InterruptGuard()
 {
     g_interrupted = false;
+    g_signal = 0;
 #ifdef _WIN32
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
 #else
@@ -72,6 +80,71 @@ InterruptGuard::~InterruptGuard()
 }
 
 bool Interrupted() { return g_interrupted; }
+
+int InterruptExitCode() { return InterruptExitCode(g_signal); }
+
+int InterruptExitCode(int signalNumber)
+{
+#ifdef _WIN32
+    (void)signalNumber;
+    return 130;
+#else
+    return 128 + (signalNumber > 0 ? signalNumber : SIGINT);
+#endif
+}
+
+bool StderrIsTerminal()
+{
+#ifdef _WIN32
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(fileno(stderr)) != 0;
+#endif
+}
+
+ProgressLine::ProgressLine(bool enabled) : m_enabled(enabled), m_start(std::chrono::steady_clock::now()) {}
+
+void ProgressLine::Show(size_t entriesDone, size_t entriesTotal, uint64_t bytesDone, uint64_t bytesTotal)
+{
+    if (!m_enabled)
+        return;
+    // A few redraws a second are enough for the eye.
+    const double elapsed = Seconds();
+    if (m_shown && elapsed - m_lastDrawn < 0.1 && entriesDone != entriesTotal)
+        return;
+    if (m_shown && entriesDone == m_lastDone && elapsed - m_lastDrawn < 1.0)
+        return;
+    m_lastDrawn = elapsed;
+    m_lastDone = entriesDone;
+    char eta[32] = "--:--";
+    if (bytesDone > 0 && bytesDone < bytesTotal && elapsed > 0.5) {
+        const double left = elapsed * static_cast<double>(bytesTotal - bytesDone) / static_cast<double>(bytesDone);
+        const unsigned long s = static_cast<unsigned long>(left + 0.5);
+        std::snprintf(eta, sizeof eta, "%lu:%02lu", s / 60, s % 60);
+    }
+    const int width = 24;
+    const int filled = bytesTotal ? static_cast<int>(width * static_cast<double>(bytesDone) / static_cast<double>(bytesTotal)) : width;
+    std::string bar(static_cast<size_t>(filled), '#');
+    bar.resize(width, '.');
+    std::fprintf(stderr, "\r[%s] %zu/%zu entries  %s / %s  ETA %s   ", bar.c_str(), entriesDone, entriesTotal,
+                 FormatBytes(bytesDone).c_str(), FormatBytes(bytesTotal).c_str(), eta);
+    std::fflush(stderr);
+    m_shown = true;
+}
+
+void ProgressLine::Clear()
+{
+    if (m_shown) {
+        std::fprintf(stderr, "\r%78s\r", "");
+        std::fflush(stderr);
+        m_shown = false;
+    }
+}
+
+double ProgressLine::Seconds() const
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
+}
 
 void Error(const std::string& message) { std::fprintf(stderr, "sfxpack: %s\n", message.c_str()); }
 
@@ -226,8 +299,10 @@ std::string FormatBytes(uint64_t bytes)
         std::snprintf(text, sizeof text, "%llu B", static_cast<unsigned long long>(bytes));
     else if (bytes < 10ull * 1024 * 1024)
         std::snprintf(text, sizeof text, "%.1f KiB", bytes / 1024.0);
-    else
+    else if (bytes < 10ull * 1024 * 1024 * 1024)
         std::snprintf(text, sizeof text, "%.1f MiB", bytes / (1024.0 * 1024.0));
+    else
+        std::snprintf(text, sizeof text, "%.1f GiB", bytes / (1024.0 * 1024.0 * 1024.0));
     return text;
 }
 

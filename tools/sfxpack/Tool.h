@@ -1,6 +1,7 @@
 // Shared pieces of the sfxpack commands: exit codes, messages, output
 // files that appear whole or not at all.
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -64,6 +65,35 @@ public:
     InterruptGuard& operator=(const InterruptGuard&) = delete;
 };
 bool Interrupted();
+// The exit status for the interrupt that was caught: 128 plus the signal
+// number (130 for SIGINT, 143 for SIGTERM); 130 for a Windows console's
+// Ctrl-C or Ctrl-Break.
+int InterruptExitCode();
+int InterruptExitCode(int signalNumber);
+
+bool StderrIsTerminal();
+
+// The one line on a terminal that tells how far long work is: a bar, the
+// entries and bytes done, and the time left. Drawn on stderr a few times a
+// second at most; disabled, it draws nothing.
+class ProgressLine {
+public:
+    explicit ProgressLine(bool enabled);
+    ~ProgressLine() { Clear(); }
+    ProgressLine(const ProgressLine&) = delete;
+    ProgressLine& operator=(const ProgressLine&) = delete;
+
+    void Show(size_t entriesDone, size_t entriesTotal, uint64_t bytesDone, uint64_t bytesTotal);
+    void Clear();
+    double Seconds() const;
+
+private:
+    bool m_enabled;
+    bool m_shown = false;
+    double m_lastDrawn = 0;
+    size_t m_lastDone = 0;
+    std::chrono::steady_clock::time_point m_start;
+};
 
 // Reads a whole host file; false when it cannot be read.
 bool ReadWholeFile(const std::filesystem::path& path, std::string* bytes);

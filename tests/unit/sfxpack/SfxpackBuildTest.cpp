@@ -13,6 +13,7 @@
 #include "BuildPlan.h"
 #include "PackEntries.h"
 #include "archive/SfxArchive.h"
+#include "archive/SfxArchiveWriter.h"
 #include "support/ArchiveFixtures.h"
 
 #ifdef _WIN32
@@ -20,6 +21,7 @@
 #else
 #include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -202,6 +204,8 @@ TEST_F(SfxpackBuildTest, EveryRefusalIsReportedAtOnceNamingItsFile)
     cases.push_back({Src("linked"), "a link to a folder"});
     fs::create_symlink(Src("nowhere"), Src("gone.txt"));
     cases.push_back({Src("gone.txt"), "a link to nothing"});
+    fs::create_symlink(Src("loop.txt"), Src("loop.txt"));
+    cases.push_back({Src("loop.txt"), "a loop of links"});
 #endif
     // An output inside the folder would pack an older build of itself.
     const fs::path out = Src("setup.exe");
@@ -273,6 +277,62 @@ TEST_F(SfxpackBuildTest, AnUnreadableFileFailsWithOneLineAndNoOutput)
     const std::vector<std::string> lines = LinesWith(o.err, Printable(Src("secret.key")));
     ASSERT_EQ(lines.size(), 1u) << o.err;
     EXPECT_NE(lines[0].find(std::strerror(EACCES)), std::string::npos) << lines[0];
+}
+
+TEST_F(SfxpackBuildTest, AFolderTheWalkCannotReadFailsBuildAndVerifyNamingIt)
+{
+    for (const char* folder : {"a", "b", "c", "d", "e", "f", "g", "h"})
+        Write(Src(std::string(folder) + "/file.txt"), folder);
+    fs::create_directory(m_root / "out");
+    const fs::path setup = m_root / "out" / "setup.exe";
+    ASSERT_EQ(Build(setup).code, EXIT_OK);
+    fs::permissions(m_root / "out", fs::perms::all);
+    fs::permissions(m_root, fs::perms::others_exec, fs::perm_options::add);
+    fs::permissions(Src("c"), fs::perms::none);
+    const std::vector<std::string> verify = {U8(setup), "--against", U8(m_root / "src")};
+    Outcome built, verified;
+    {
+        AsNobody nobody;
+        built = Build(m_root / "out" / "again.exe");
+        verified = Capture(RunVerify, verify);
+    }
+    fs::permissions(Src("c"), fs::perms::all);
+    EXPECT_EQ(built.code, EXIT_DATA);
+    ExpectNoOutput(m_root / "out" / "again.exe");
+    EXPECT_EQ(LinesWith(built.err, Printable(Src("c")) + ": cannot read the folder").size(), 1u) << built.err;
+    EXPECT_EQ(verified.code, EXIT_DATA);
+    EXPECT_EQ(verified.out, "");
+    EXPECT_EQ(verified.err, "sfxpack: " + Printable(Src("c")) + ": cannot read the folder: " + std::strerror(EACCES) + "\n");
+
+    // A file of the folder missing from the installer, and one it cannot read.
+    Write(Src("extra.txt"), "x");
+    fs::permissions(Src("d/file.txt"), fs::perms::none);
+    {
+        AsNobody nobody;
+        verified = Capture(RunVerify, verify);
+    }
+    EXPECT_EQ(verified.code, EXIT_DATA);
+    EXPECT_EQ(LinesWith(verified.err, Printable(Src("extra.txt")) + ": not in the installer").size(), 1u) << verified.err;
+    EXPECT_EQ(LinesWith(verified.err, Printable(Src("d/file.txt")) + ": cannot read").size(), 1u) << verified.err;
+}
+
+TEST_F(SfxpackBuildTest, ALinkToAFileIsPackedAsTheFileUnderItsOwnName)
+{
+    Write(Src("readme.txt"), "read me");
+    Write(m_root / "outside" / "notes..txt", "from elsewhere");
+    fs::create_symlink("readme.txt", Src("alias.txt"));
+    fs::create_symlink(m_root / "outside" / "notes..txt", Src("notes.txt"));
+    const fs::path setup = m_root / "setup.exe";
+    const Outcome o = Build(setup);
+    ASSERT_EQ(o.code, EXIT_OK) << o.err;
+    const std::vector<SfxEntry> entries = ReadEntries(setup);
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0].GetName(), "alias.txt.zup");
+    EXPECT_EQ(entries[1].GetName(), "notes.txt.zup");
+    ASSERT_EQ(RunExtract({U8(setup), U8(m_root / "dest")}), EXIT_OK);
+    EXPECT_EQ(Read(m_root / "dest" / "alias.txt"), "read me");
+    EXPECT_EQ(Read(m_root / "dest" / "notes.txt"), "from elsewhere");
+    EXPECT_EQ(Capture(RunVerify, {U8(setup), "--against", U8(m_root / "src")}).code, EXIT_OK);
 }
 
 // stderr on a pseudo-terminal for a while, and what was written to it.
@@ -456,6 +516,78 @@ TEST_F(SfxpackBuildTest, AFullDiskAtAnyStageLeavesNothingBehind)
     EXPECT_GE(failures, 4);
     EXPECT_GE(successes, 1);
 }
+TEST_F(SfxpackBuildTest, VerifyAndDiffWriteNothingAndDecodeASharedStreamOnce)
+{
+    // 256 entries of 16 MiB each, all pointing at one stream: 4 GiB to
+    // unpack from a setup of a few hundred kilobytes.
+    const size_t size = 16u << 20;
+    const std::string a = PackBytes(std::string(size, 'A'));
+    const std::string other = PackBytes(std::string(size - 1, 'A') + "B");
+    const std::string stub = FakeStub();
+    const auto image = [&](const std::string& first) {
+        std::vector<SfxRecord> records;
+        for (int i = 0; i < 256; ++i)
+            records.push_back({uint32_t(stub.size() + (i == 0 ? a.size() : 0)), uint32_t(i == 0 ? first.size() : a.size()),
+                               "f" + std::to_string(1000 + i) + ".zup"});
+        return stub + a + first + SfxEncodeRecords(records);
+    };
+    Write(m_root / "a.exe", image(a));
+    Write(m_root / "b.exe", image(other));
+    const fs::path scratch = m_root / "tmp";
+    fs::create_directory(scratch);
+    SmallDisk small(scratch, 1024);
+    if (!small.Mounted())
+        GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(small.Errno());
+    const char* saved = std::getenv("TMPDIR");
+    const std::string savedValue = saved ? saved : "";
+    setenv("TMPDIR", scratch.c_str(), 1);
+    const Outcome verified = Capture(RunVerify, {U8(m_root / "a.exe")});
+    const Outcome compared = Capture(RunDiff, {U8(m_root / "a.exe"), U8(m_root / "b.exe")});
+    if (saved)
+        setenv("TMPDIR", savedValue.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
+    EXPECT_EQ(verified.code, EXIT_OK) << verified.err;
+    EXPECT_EQ(LinesWith(verified.out, "256 entries, 4096.0 MiB unpacked, 32.0 MiB of it in 2 distinct stream(s)").size(), 1u)
+        << verified.out;
+    EXPECT_EQ(compared.code, EXIT_DATA);
+    EXPECT_EQ(LinesWith(compared.out, "changed  f1000: content").size(), 1u) << compared.out;
+    EXPECT_EQ(LinesWith(compared.out, "0 added, 0 removed, 1 changed").size(), 1u) << compared.out;
+    EXPECT_TRUE(fs::is_empty(scratch));
+}
+
+TEST_F(SfxpackBuildTest, AnInterruptDuringExtractLeavesOnlyWholeFiles)
+{
+    // The last entry is unpacked first; the large one takes a while.
+    const std::string big = std::string(128u << 20, 'A');
+    const fs::path setup = m_root / "setup.exe";
+    Write(setup, SfxBuildImage(FakeStub(), {{"big.bin.zup", PackBytes(big)}, {"small.txt.zup", PackBytes("small")}}));
+    const fs::path dest = m_root / "dest";
+    const fs::path log = m_root / "stderr.txt";
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(fd, 2);
+        _exit(RunExtract({U8(setup), U8(dest)}));
+    }
+    // Once the final file is being written, its replacement has begun.
+    std::error_code ec;
+    while (!(fs::exists(dest / "big.bin", ec) && fs::file_size(dest / "big.bin", ec) > 0))
+        usleep(1000);
+    kill(child, SIGINT);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_EQ(Read(dest / "small.txt"), "small");
+    EXPECT_FALSE(fs::exists(dest / "big.bin"));
+    EXPECT_FALSE(fs::exists(dest / "big.bin.zup"));
+    EXPECT_EQ(Read(log), "sfxpack: interrupted; 1 of 2 entries complete in " + Printable(dest) + ", the incomplete " +
+                             Printable(dest / "big.bin") + " removed\n");
+}
+
 #endif
 
 TEST_F(SfxpackBuildTest, LongPathsWarnNamingTheFileAndTheLongestPath)
