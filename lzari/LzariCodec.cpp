@@ -2,17 +2,11 @@
 
 #include <cstring>
 
-#if defined(__GNUC__)
-#define LZARI_ALWAYS_INLINE inline __attribute__((always_inline))
-#define LZARI_UNLIKELY(x) __builtin_expect(!!(x), 0)
-// Hides a value's origin from the optimiser, so that it recomputes what it
-// needs from it instead of keeping copies alive through a hot loop.
-#define LZARI_OPAQUE(v) __asm__("" : "+r"(v))
-#else
-#define LZARI_ALWAYS_INLINE inline
-#define LZARI_UNLIKELY(x) (x)
-#define LZARI_OPAQUE(v) ((void)0)
-#endif
+#include "lzari/LzariPort.h"
+
+using lzari_port::LeadingZeros32;
+using lzari_port::LeadingZeros64;
+using lzari_port::LoadBigEndian64;
 
 CLzariCodec::CLzariCodec()
     : m_pIn(nullptr),
@@ -69,27 +63,6 @@ CLzariCodec::Status CLzariCodec::GetStatus() const
 }
 
 // ---------------------------------------------------------------- bit I/O
-
-namespace {
-
-inline int LeadingZeros32(uint32_t v)  // v != 0
-{
-    return __builtin_clz(v);
-}
-
-// Eight bytes as one number, the first byte most significant, so that
-// numbers compare as the byte strings do.
-inline uint64_t LoadBigEndian64(const unsigned char* p)
-{
-    uint64_t v;
-    std::memcpy(&v, p, sizeof v);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    v = __builtin_bswap64(v);
-#endif
-    return v;
-}
-
-}  // namespace
 
 void CLzariCodec::FillInput()
 {
@@ -573,7 +546,7 @@ int CLzariCodec::CompareTail(int r, int p, int* cmp) const
         const uint64_t a = LoadBigEndian64(m_text + r + i);
         const uint64_t b = LoadBigEndian64(m_text + p + i);
         if (a != b) {
-            const int k = i + (__builtin_clzll(a ^ b) >> 3);
+            const int k = i + (LeadingZeros64(a ^ b) >> 3);
             if (k >= MAX_MATCH)
                 break;
             *cmp = a > b ? 1 : -1;
@@ -587,13 +560,7 @@ int CLzariCodec::CompareTail(int r, int p, int* cmp) const
 // The top 16 bits of a node's key: bytes 1 and 2 of its string.
 inline uint16_t CLzariCodec::KeyTop(size_t h) const
 {
-    uint16_t top;
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    std::memcpy(&top, m_tree + h, sizeof top);
-#else
-    std::memcpy(&top, reinterpret_cast<const unsigned char*>(m_tree + h) + 6, sizeof top);
-#endif
-    return top;
+    return lzari_port::LoadTop16(m_tree + h);
 }
 
 LZARI_ALWAYS_INLINE void CLzariCodec::InsertString(int r)
@@ -648,7 +615,7 @@ LZARI_ALWAYS_INLINE void CLzariCodec::InsertString(int r)
         const uint64_t diff = head ^ other;
         int i;
         if (diff != 0) {
-            i = 1 + (__builtin_clzll(diff) >> 3);
+            i = 1 + (LeadingZeros64(diff) >> 3);
             link = h + 2 + (other < head ? 1 : 0);
         } else {
             int cmp;
