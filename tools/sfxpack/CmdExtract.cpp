@@ -6,6 +6,7 @@
 #include "Commands.h"
 #include "Help.h"
 #include "HostText.h"
+#include "InstallerFile.h"
 #include "Tool.h"
 #include "app/SfxAppState.h"
 #include "app/SfxRunState.h"
@@ -167,6 +168,7 @@ int RunVerify(const std::vector<std::string>& argv)
     }
     std::printf("%s: %d entries decode whole%s\n", Printable(setup).c_str(), engine.archive.GetEntryCount(),
                 args.Has("--against") ? " and match" : "");
+    std::printf("%s\n", SignatureText(engine.archive.GetCertificateTableSize()).c_str());
     return EXIT_OK;
 }
 

@@ -52,6 +52,8 @@ bool InstallerFile::Open(const fs::path& setup, std::string* error)
         return false;
     }
     m_entries.clear();
+    m_tableOffset = archive->GetCertificateTableOffset();
+    m_tableSize = archive->GetCertificateTableSize();
     m_imageEnd = UINT32_MAX;
     for (int i = 0; i < archive->GetEntryCount(); ++i) {
         const SfxEntry& entry = archive->GetEntry(i);
@@ -78,6 +80,12 @@ bool InstallerFile::Decode(const ListedEntry& entry, FILE* out)
     codec->m_pOut = out;
     codec->Decode();
     return codec->GetStatus() == CLzariCodec::STATUS_OK && std::fflush(out) == 0;
+}
+
+std::string SignatureText(uint32_t certificateTableSize)
+{
+    return certificateTableSize ? "signed, certificate table " + std::to_string(certificateTableSize) + " bytes"
+                                : std::string("not signed");
 }
 
 bool SameBytes(FILE* a, uint64_t aStart, FILE* b, uint64_t bStart, uint64_t length)
