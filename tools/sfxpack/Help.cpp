@@ -146,7 +146,7 @@ const char* OverviewText()
            "  encode IN OUT                         pack one file into a raw LZARI stream\n"
            "  decode IN OUT                         unpack one raw LZARI stream\n"
            "\n"
-           "sfxpack COMMAND --help shows the manual of a command.\n"
+           "sfxpack COMMAND --help shows the manual of a command; sfxpack --version its version.\n"
            "exit status: 0 success, 1 a failure of the data, 2 a usage error\n";
 }
 
@@ -163,6 +163,41 @@ int ShowHelp(const std::string& command)
     }
     std::printf("NAME\n    sfxpack %s\n\nSYNOPSIS\n    %s\n\n%s\n%s", page->command, page->synopsis, page->body, kExitStatus);
     return EXIT_OK;
+}
+
+namespace {
+
+// Text as roff shows it verbatim: backslashes doubled, a leading dot or
+// quote protected.
+std::string RoffLines(const std::string& text)
+{
+    std::string out;
+    bool lineStart = true;
+    for (char c : text) {
+        if (lineStart && (c == '.' || c == '\''))
+            out += "\\&";
+        out += c == '\\' ? std::string("\\e") : std::string(1, c);
+        lineStart = c == '\n';
+    }
+    return out;
+}
+
+}  // namespace
+
+void WriteManPage(std::FILE* out, const char* version)
+{
+    std::fprintf(out, ".TH SFXPACK 1 \"\" \"sfxpack %s\" \"User Commands\"\n", version);
+    std::fputs(".SH NAME\nsfxpack \\- pack, list, verify and extract Orvex installers\n.SH SYNOPSIS\n.nf\n", out);
+    std::fputs(RoffLines(OverviewText()).c_str(), out);
+    std::fputs(".fi\n", out);
+    for (const Page& page : kPages) {
+        std::fprintf(out, ".SH \"SFXPACK %s\"\n.nf\n", page.command);
+        std::fputs(RoffLines(std::string("SYNOPSIS\n    ") + page.synopsis + "\n\n" + page.body).c_str(), out);
+        std::fputs(".fi\n", out);
+    }
+    std::fputs(".SH \"EXIT STATUS\"\n.nf\n", out);
+    std::fputs(RoffLines(kExitStatus + std::string(kExitStatus).find('\n') + 1).c_str(), out);
+    std::fputs(".fi\n", out);
 }
 
 std::string UsageLine(const std::string& command)
