@@ -1,7 +1,7 @@
 # The two commands: `make demo` runs the installer, `make test` passes the tests.
 # Both install whatever Debian packages are missing first.
 
-.PHONY: all demo test deps prefix native native-asan win32 fuzz bench \
+.PHONY: all demo test deps prefix native native-asan win32 fuzz bench package \
         test-native test-asan test-win32 test-fuzz clean
 
 all: native win32
@@ -51,3 +51,7 @@ demo: native win32 prefix
 
 clean:
 	rm -rf build/native build/native-asan build/win32 build/fuzz build/bench build/demo
+
+# A Debian package of sfxpack alone (build/native/sfxpack_X.Y.Z_ARCH.deb).
+package: native
+	cd build/native && cpack -G DEB

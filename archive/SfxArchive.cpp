@@ -7,6 +7,7 @@
 #include "app/SfxAppState.h"
 #include "app/SfxRunState.h"
 #include "archive/SfxNameCheck.h"
+#include "archive/SfxSignature.h"
 #include "framework/FileSystem.h"
 #include "framework/Mbcs.h"
 #include "lzari/LzariCodeFile.h"
@@ -18,11 +19,11 @@ uint32_t LittleEndian32(const unsigned char* b)
     return uint32_t(b[0]) | (uint32_t(b[1]) << 8) | (uint32_t(b[2]) << 16) | (uint32_t(b[3]) << 24);
 }
 
-// Seeks to `distance` bytes before the end and reads a 32-bit field.
-uint32_t ReadFieldFromEnd(CFile& file, LONG distance)
+// Seeks to `distance` bytes before the archive's end and reads a 32-bit field.
+uint32_t ReadFieldFromEnd(CFile& file, LONG archiveEnd, LONG distance)
 {
     unsigned char bytes[4];
-    file.Seek(-distance, CFile::end);
+    file.Seek(archiveEnd - distance, CFile::begin);
     if (file.Read(bytes, 4) != 4)
         throw CFileException(CFileException::endOfFile, 0, file.GetFilePath());
     return LittleEndian32(bytes);
@@ -34,6 +35,16 @@ CSfxRunState* RunState(CSfxRunState& fallback)
 {
     CSfxAppState* app = AfxGetAppState();
     return (app && app->m_pMainDlg) ? app->m_pMainDlg : &fallback;
+}
+
+// The headers of a file for the signature rule; a failed read is "not there".
+bool ReadFileAt(void* context, int64_t offset, void* buffer, int length)
+{
+    CFile& file = *static_cast<CFile*>(context);
+    if (offset < 0 || offset > file.GetLength() - length)
+        return false;
+    file.Seek(static_cast<LONG>(offset), CFile::begin);
+    return file.Read(buffer, static_cast<UINT>(length)) == static_cast<UINT>(length);
 }
 
 const char* CodecFailureText(int codecResult)
@@ -146,6 +157,8 @@ int CSfxArchive::ReadDirectory(CString strArchivePath)
 {
     ResetEntries();
     m_strLastError.Empty();
+    m_nArchiveEnd = 0;
+    m_nTableOffset = m_nTableSize = 0;
     CFile file;
     CFileException openError;
     if (!file.Open(strArchivePath, CFile::modeRead | CFile::shareDenyWrite, &openError)) {
@@ -158,16 +171,21 @@ int CSfxArchive::ReadDirectory(CString strArchivePath)
             return SFX_ERR_NO_MAGIC;
         if (fileLength >= SFX_MAX_FILE_SIZE)
             return SFX_ERR_DAMAGED;  // positions are signed 32-bit
-        const LONG length = static_cast<LONG>(fileLength);
+        // A signed file carries its certificate table behind the archive.
+        const SfxArchiveBounds bounds = SfxLocateArchiveEnd(&ReadFileAt, &file, fileLength);
+        m_nArchiveEnd = bounds.archiveEnd;
+        m_nTableOffset = bounds.tableOffset;
+        m_nTableSize = bounds.tableSize;
+        const LONG length = static_cast<LONG>(bounds.archiveEnd);
 
         char magic[SFX_MAGIC_LENGTH];
-        file.Seek(-SFX_MAGIC_LENGTH, CFile::end);
+        file.Seek(length - SFX_MAGIC_LENGTH, CFile::begin);
         if (file.Read(magic, SFX_MAGIC_LENGTH) != SFX_MAGIC_LENGTH || std::memcmp(magic, SFX_MAGIC, SFX_MAGIC_LENGTH) != 0)
             return SFX_ERR_NO_MAGIC;
         if (length < SFX_TRAILER_LENGTH)
             return SFX_ERR_DAMAGED;
 
-        const uint32_t count = ReadFieldFromEnd(file, SFX_TRAILER_LENGTH);
+        const uint32_t count = ReadFieldFromEnd(file, length, SFX_TRAILER_LENGTH);
         if (count == 0)
             return SFX_ERR_EMPTY;
         if (count > static_cast<uint32_t>(SFX_MAX_ENTRIES))
@@ -182,17 +200,17 @@ int CSfxArchive::ReadDirectory(CString strArchivePath)
             if (d + SFX_RECORD_FIXED_LENGTH > length)
                 return SFX_ERR_DAMAGED;
             d += 4;
-            const uint32_t nameLength = ReadFieldFromEnd(file, static_cast<LONG>(d));
+            const uint32_t nameLength = ReadFieldFromEnd(file, length, static_cast<LONG>(d));
             if (nameLength >= static_cast<uint32_t>(SFX_NAME_BUFFER) || d + nameLength + 8 > length)
                 return SFX_ERR_DAMAGED;
             d += nameLength;
-            file.Seek(static_cast<LONG>(-d), CFile::end);
+            file.Seek(static_cast<LONG>(length - d), CFile::begin);
             if (file.Read(name, nameLength) != nameLength)
                 return SFX_ERR_DAMAGED;
             d += 4;
-            const uint32_t packedSize = ReadFieldFromEnd(file, static_cast<LONG>(d));
+            const uint32_t packedSize = ReadFieldFromEnd(file, length, static_cast<LONG>(d));
             d += 4;
-            const uint32_t offset = ReadFieldFromEnd(file, static_cast<LONG>(d));
+            const uint32_t offset = ReadFieldFromEnd(file, length, static_cast<LONG>(d));
 
             SfxEntry& entry = m_entries[i];
             entry.m_nPackedSize = static_cast<int32_t>(packedSize);

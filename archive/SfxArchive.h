@@ -25,7 +25,7 @@
 // Result codes. There is no 1003.
 enum {
     SFX_ERR_OPEN_SELF = 1000,      // the archive file cannot be opened
-    SFX_ERR_NO_MAGIC = 1001,       // the last 10 bytes are not the magic
+    SFX_ERR_NO_MAGIC = 1001,       // the archive's last 10 bytes are not the magic
     SFX_OK = 1002,
     SFX_ERR_EMPTY = 1004,          // the entry count is 0
     SFX_ERR_CREATE_OUTPUT = 1005,  // an entry's temporary file cannot be created
@@ -91,6 +91,11 @@ public:
 
     int GetEntryCount() const { return m_nEntryCount; }
     const SfxEntry& GetEntry(int index) const { return m_entries[index]; }
+    // Where the last ReadDirectory found the archive's end, and the
+    // certificate table behind it (size 0: the file is not signed).
+    int64_t GetArchiveEnd() const { return m_nArchiveEnd; }
+    uint32_t GetCertificateTableOffset() const { return m_nTableOffset; }
+    uint32_t GetCertificateTableSize() const { return m_nTableSize; }
     // The file-error text of the last failure (empty when none); for tools.
     const CString& GetLastErrorText() const { return m_strLastError; }
 
@@ -107,6 +112,9 @@ public:
 private:
     CString m_strArchivePath;
     CString m_strLastError;
+    int64_t m_nArchiveEnd = 0;
+    uint32_t m_nTableOffset = 0;
+    uint32_t m_nTableSize = 0;
 };
 
 // True when an element of the list equals the string byte for byte.

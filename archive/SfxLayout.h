@@ -11,11 +11,24 @@
 //                     | record 0                  |
 //                     | ...                       |
 //                     | record count-1            |
-//   N - 14            +---------------------------+
+//   E - 14            +---------------------------+
 //                     | entry count        (4)    |
-//   N - 10            +---------------------------+
+//   E - 10            +---------------------------+
 //                     | "!DRAV_SFX!"       (10)   |
+//   E                 +---------------------------+  E = N when unsigned
+//                     | zero padding     (0 to 7) |  only in a signed file
+//   T                 +---------------------------+
+//                     | certificate table          |
 //   N                 +---------------------------+
+//
+// Where the archive ends (E; the offsets above count back from it): when
+// the PE optional header's security directory (index 4: file offset T and
+// a size) is non-empty, starts after the PE headers and ends exactly at N,
+// and the magic ends 0 to 7 zero bytes before T (signing pads the file to a
+// multiple of 8), E is the end of the magic. Otherwise E = N. A malformed
+// directory is "not signed", and the file is read from N. One function
+// holds this rule, SfxLocateArchiveEnd (SfxSignature.h), for the installer
+// and sfxpack alike.
 //
 // A record:  payload offset (4) | packed size (4) | stored name (L) | L (4)
 // The name length follows the name so that a reader walking backwards from

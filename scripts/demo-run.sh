@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs the packed installer under Wine twice, the way a user meets it:
+# Runs the packed installer under Wine twice (the second time SETUP2, e.g.
+# the signed setup, when given), the way a user meets it:
 # first on a machine without the client, then over that installation
 # (registered in the registry as the client does), keeping its user data.
 # A driver clicks through each run and saves pictures of every state under
@@ -9,6 +10,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 setup=$(realpath "$1")
+second_setup=$(realpath "${2:-$1}")
 driver=$(realpath build/win32/examples/DemoDriver.exe)
 demo=$root/build/demo
 
@@ -27,10 +29,10 @@ scripts/wine-prefix.sh >/dev/null
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\QXClient'
 drive_c=$WINEPREFIX/drive_c
 
-run_installer() {  # NAME
+run_installer() {  # NAME [SETUP]
   local out=$demo/$1 driver_failed=0
   mkdir -p "$out"
-  wine "$setup" &
+  wine "${2:-$setup}" &
   local installer=$!
   wine "$driver" "$(winepath -w "$out")" | iconv -f GBK -t UTF-8 | tr -d '\r' | tee "$out/driver.log" | sed 's/^/  /' || driver_failed=1
   wait "$installer" || echo "  (the installer ended with status $?)"
@@ -57,7 +59,7 @@ echo "messages the user must not lose" > "$host_folder/user/keep01.pst"
 rm -f "$host_folder/rendo-started.txt"
 
 echo "-- second installation over the first, keeping the user data"
-run_installer second
+run_installer second "$second_setup"
 second=$(sed -n 's/^folder: //p' "$demo/second/driver.log" | head -n 1)
 [ "$second" = "$folder" ] || { echo "demo: the second installation went to $second, not over $folder" >&2; exit 1; }
 if grep -q "messages the user must not lose" "$host_folder/user/keep01.pst"; then

@@ -42,6 +42,20 @@ echo
 echo "== every entry decodes to the file it was packed from"
 "$sfxpack" verify "$setup" --against "$demo/payload"
 
+
 echo
-echo "== running the installer under Wine"
-scripts/demo-run.sh "$setup"
+echo "== signing the setup with a throwaway certificate (made now, never kept)"
+keys=$(mktemp -d)
+trap 'rm -rf "$keys"' EXIT
+openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj "/CN=Orvex demo signing" \
+  -keyout "$keys/key.pem" -out "$keys/cert.pem" 2>/dev/null
+signed=build/OrvexSetup-signed.exe
+rm -f "$signed"
+osslsigncode sign -certs "$keys/cert.pem" -key "$keys/key.pem" -n "Orvex" -in "$setup" -out "$signed" >/dev/null
+"$sfxpack" list "$signed" | tail -n 1
+echo -n "osslsigncode verify: "
+osslsigncode verify -CAfile "$keys/cert.pem" -in "$signed" | tail -n 1
+
+echo
+echo "== running the installer under Wine (the second run installs the signed setup)"
+scripts/demo-run.sh "$setup" "$signed"

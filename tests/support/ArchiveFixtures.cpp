@@ -128,3 +128,26 @@ std::string TestRandom::Text(size_t n)
     out.resize(n);
     return out;
 }
+
+std::string MinimalPeStub()
+{
+    std::string stub(0x400, '\0');
+    stub[0] = 'M';
+    stub[1] = 'Z';
+    PutLe32(&stub, 0x3C, 0x80);
+    stub.replace(0x80, 4, std::string("PE\0\0", 4));
+    PutLe32(&stub, 0x84, 0x14C);           // i386, no sections
+    PutLe32(&stub, 0x94, 0x0102 << 16 | 0xE0);  // optional header size, characteristics
+    PutLe32(&stub, 0x98, 0x10B);           // PE32
+    PutLe32(&stub, 0x98 + 60, 0x200);      // size of the headers
+    PutLe32(&stub, 0x98 + 92, 16);         // data directories
+    return stub;
+}
+
+std::string SignImage(std::string image, uint32_t tableSize)
+{
+    image.append((8 - image.size() % 8) % 8, '\0');
+    PutLe32(&image, kPeSecurityEntry, static_cast<uint32_t>(image.size()));
+    PutLe32(&image, kPeSecurityEntry + 4, tableSize);
+    return image + std::string(tableSize, 'C');
+}

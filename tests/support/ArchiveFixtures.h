@@ -51,3 +51,13 @@ public:
 private:
     uint32_t m_state;
 };
+
+// A PE32 image of headers only (1024 bytes, headers end at 0x200), as a
+// signing tool accepts it.
+std::string MinimalPeStub();
+constexpr size_t kPeSecurityEntry = 0x118;  // offset and size of the certificate table
+
+// image padded with zero bytes to a multiple of 8 and followed by a
+// certificate table of tableSize bytes, its directory entry set: what
+// signing does.
+std::string SignImage(std::string image, uint32_t tableSize = 1000);

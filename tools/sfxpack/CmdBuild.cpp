@@ -12,6 +12,7 @@
 #include "Tool.h"
 #include "archive/SfxArchiveWriter.h"
 #include "archive/SfxLayout.h"
+#include "archive/SfxSignature.h"
 
 #ifdef _WIN32
 #include <process.h>
@@ -94,6 +95,9 @@ int RunBuild(const std::vector<std::string>& argv)
         problems.push_back({Printable(stubPath), "cannot read the stub"});
     else if (!LooksLikePeExecutable(stub))
         problems.push_back({Printable(stubPath), "the stub is not a PE executable"});
+    else if (SfxHasCertificateTable(stub.data(), static_cast<int64_t>(stub.size())))
+        // Bytes appended behind a signature break it.
+        problems.push_back({Printable(stubPath), "the stub is signed; build with the unsigned stub and sign the finished setup"});
     const std::vector<PlannedEntry> entries = CollectEntries(from, &problems);
     CheckEntries(from, entries, &problems);
     if (IsInside(outPath, from))

@@ -588,6 +588,7 @@ int RunVerify(const std::vector<std::string>& argv)
         return EXIT_DATA;
     }
     std::printf("%s: %zu entries decode whole%s\n", Printable(setup).c_str(), entries.size(), against ? " and match" : "");
+    std::printf("%s\n", SignatureText(installer.CertificateTableSize()).c_str());
     return EXIT_OK;
 }
 

@@ -59,8 +59,9 @@ Totals Sum(const std::vector<ListedEntry>& entries)
     return t;
 }
 
-void PrintTable(const std::vector<ListedEntry>& entries)
+void PrintTable(const InstallerFile& installer)
 {
+    const std::vector<ListedEntry>& entries = installer.Entries();
     std::printf("%5s  %10s  %10s  %10s  %s\n", "entry", "packed", "offset", "unpacked", "stored name");
     for (const ListedEntry& e : entries)
         std::printf("%5d  %10lu  %10lu  %10lld  %s\n", e.index, static_cast<unsigned long>(e.packedSize),
@@ -70,11 +71,13 @@ void PrintTable(const std::vector<ListedEntry>& entries)
     std::printf("%zu entries, %llu bytes unpacked, %llu bytes packed (%.1f%%)\n", entries.size(),
                 static_cast<unsigned long long>(t.unpacked), static_cast<unsigned long long>(t.packed),
                 t.unpacked ? 100.0 * static_cast<double>(t.packed) / static_cast<double>(t.unpacked) : 100.0);
+    std::printf("%s\n", SignatureText(installer.CertificateTableSize()).c_str());
 }
 
 // Field names are part of the tool's interface: scripts read them.
-void PrintJson(const std::vector<ListedEntry>& entries)
+void PrintJson(const InstallerFile& installer)
 {
+    const std::vector<ListedEntry>& entries = installer.Entries();
     std::printf("{\n  \"entries\": [");
     for (size_t i = 0; i < entries.size(); ++i) {
         const ListedEntry& e = entries[i];
@@ -85,8 +88,10 @@ void PrintJson(const std::vector<ListedEntry>& entries)
                     static_cast<unsigned long>(e.packedSize), static_cast<unsigned long>(e.offset), unpacked.c_str());
     }
     const Totals t = Sum(entries);
-    std::printf("\n  ],\n  \"totals\": {\"entries\": %zu, \"packed_size\": %llu, \"unpacked_size\": %llu}\n}\n",
+    std::printf("\n  ],\n  \"totals\": {\"entries\": %zu, \"packed_size\": %llu, \"unpacked_size\": %llu},\n",
                 entries.size(), static_cast<unsigned long long>(t.packed), static_cast<unsigned long long>(t.unpacked));
+    std::printf("  \"signed\": %s,\n  \"certificate_table_size\": %lu\n}\n", installer.CertificateTableSize() ? "true" : "false",
+                static_cast<unsigned long>(installer.CertificateTableSize()));
 }
 
 }  // namespace
@@ -109,9 +114,9 @@ int RunList(const std::vector<std::string>& argv)
         return EXIT_DATA;
     }
     if (args.Has("--json"))
-        PrintJson(installer.Entries());
+        PrintJson(installer);
     else
-        PrintTable(installer.Entries());
+        PrintTable(installer);
     std::fflush(stdout);
     return EXIT_OK;
 }

@@ -37,9 +37,10 @@ const Page kPages[] = {
      "    name part ending in a dot or a blank; two names equal but for letter\n"
      "    case; a stored name equal to another file's installed name; a file that\n"
      "    cannot be opened; a link to nothing, to a folder or in a loop; a folder\n"
-     "    that cannot be read; a stub that is not a PE executable; an OUT inside\n"
-     "    DIR. Any of them refuses the build. A link to a file is packed as that\n"
-     "    file under the link's own name.\n"
+     "    that cannot be read; a stub that is not a PE executable or is signed\n"
+     "    (sign the finished setup instead); an OUT inside DIR. Any of them\n"
+     "    refuses the build. A link to a file is packed as that file under the\n"
+     "    link's own name.\n"
      "\n"
      "    A warning (the build goes on) names each file whose temporary path\n"
      "    below the longest installation folder the installer proposes\n"
@@ -70,13 +71,16 @@ const Page kPages[] = {
      "DESCRIPTION\n"
      "    Shows the directory of an installer, read by the installer's own\n"
      "    reader: each entry's number, packed size, payload offset, unpacked size\n"
-     "    and stored name, then the totals.\n"
+     "    and stored name, then the totals, then \"signed, certificate table N\n"
+     "    bytes\" or \"not signed\". A signed setup is read in front of its\n"
+     "    certificate table, as the installer reads it.\n"
      "\n"
      "OPTIONS\n"
      "    --json    one JSON object instead of the table:\n"
      "              {\"entries\": [{\"index\", \"name\", \"name_gbk_hex\", \"packed_size\",\n"
      "              \"offset\", \"unpacked_size\"}, ...], \"totals\": {\"entries\",\n"
-     "              \"packed_size\", \"unpacked_size\"}}. \"name\" is the stored name\n"
+     "              \"packed_size\", \"unpacked_size\"}, \"signed\",\n"
+     "              \"certificate_table_size\"}. \"name\" is the stored name\n"
      "              (suffix included) in UTF-8, \"name_gbk_hex\" its bytes as the\n"
      "              installer holds them, in lower-case hex.\n"},
     {"verify", "sfxpack verify SETUP [--against DIR] [-v]",
@@ -86,7 +90,8 @@ const Page kPages[] = {
      "    entries that share a stream are decoded once. With --against, instead\n"
      "    compares every entry as it decodes with the file of the same name below\n"
      "    DIR, and names files found on only one side or that cannot be read; a\n"
-     "    folder of DIR that cannot be read fails the whole run.\n"
+     "    folder of DIR that cannot be read fails the whole run. The last line\n"
+     "    says whether the setup is signed and how large its certificate table is.\n"
      "\n"
      "OPTIONS\n"
      "    --against DIR    the folder the installer was built from\n"
@@ -152,7 +157,7 @@ const char* OverviewText()
            "  encode IN OUT                         pack one file into a raw LZARI stream\n"
            "  decode IN OUT                         unpack one raw LZARI stream\n"
            "\n"
-           "sfxpack COMMAND --help shows the manual of a command.\n"
+           "sfxpack COMMAND --help shows the manual of a command; sfxpack --version its version.\n"
            "exit status: 0 success, 1 a failure of the data, 2 a usage error\n";
 }
 
@@ -169,6 +174,41 @@ int ShowHelp(const std::string& command)
     }
     std::printf("NAME\n    sfxpack %s\n\nSYNOPSIS\n    %s\n\n%s\n%s", page->command, page->synopsis, page->body, kExitStatus);
     return EXIT_OK;
+}
+
+namespace {
+
+// Text as roff shows it verbatim: backslashes doubled, a leading dot or
+// quote protected.
+std::string RoffLines(const std::string& text)
+{
+    std::string out;
+    bool lineStart = true;
+    for (char c : text) {
+        if (lineStart && (c == '.' || c == '\''))
+            out += "\\&";
+        out += c == '\\' ? std::string("\\e") : std::string(1, c);
+        lineStart = c == '\n';
+    }
+    return out;
+}
+
+}  // namespace
+
+void WriteManPage(std::FILE* out, const char* version)
+{
+    std::fprintf(out, ".TH SFXPACK 1 \"\" \"sfxpack %s\" \"User Commands\"\n", version);
+    std::fputs(".SH NAME\nsfxpack \\- pack, list, verify and extract Orvex installers\n.SH SYNOPSIS\n.nf\n", out);
+    std::fputs(RoffLines(OverviewText()).c_str(), out);
+    std::fputs(".fi\n", out);
+    for (const Page& page : kPages) {
+        std::fprintf(out, ".SH \"SFXPACK %s\"\n.nf\n", page.command);
+        std::fputs(RoffLines(std::string("SYNOPSIS\n    ") + page.synopsis + "\n\n" + page.body).c_str(), out);
+        std::fputs(".fi\n", out);
+    }
+    std::fputs(".SH \"EXIT STATUS\"\n.nf\n", out);
+    std::fputs(RoffLines(kExitStatus + std::string(kExitStatus).find('\n') + 1).c_str(), out);
+    std::fputs(".fi\n", out);
 }
 
 std::string UsageLine(const std::string& command)

@@ -1,5 +1,6 @@
 // The manual pages of sfxpack, one per subcommand, printed by --help.
 #pragma once
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,9 @@ int ShowHelp(const std::string& command);
 
 // The synopsis of a subcommand as one line, "usage: sfxpack ...".
 std::string UsageLine(const std::string& command);
+
+// The whole manual as a roff man page: the same pages --help prints.
+void WriteManPage(std::FILE* out, const char* version);
 
 // The overview of all subcommands.
 const char* OverviewText();

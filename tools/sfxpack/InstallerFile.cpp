@@ -50,6 +50,8 @@ bool InstallerFile::Open(const fs::path& setup, std::string* error)
         return false;
     }
     m_entries.clear();
+    m_tableOffset = archive->GetCertificateTableOffset();
+    m_tableSize = archive->GetCertificateTableSize();
     m_imageEnd = UINT32_MAX;
     for (int i = 0; i < archive->GetEntryCount(); ++i) {
         const SfxEntry& entry = archive->GetEntry(i);
@@ -96,6 +98,12 @@ CLzariCodec::Status InstallerFile::Decode(const ListedEntry& entry, CLzariSink* 
     codec->SetInputLimit(entry.packedSize);
     codec->Decode();
     return codec->GetStatus();
+}
+
+std::string SignatureText(uint32_t certificateTableSize)
+{
+    return certificateTableSize ? "signed, certificate table " + std::to_string(certificateTableSize) + " bytes"
+                                : std::string("not signed");
 }
 
 bool SameBytes(FILE* a, uint64_t aStart, FILE* b, uint64_t bStart, uint64_t length)

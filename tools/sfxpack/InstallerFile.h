@@ -62,6 +62,9 @@ public:
     const std::vector<ListedEntry>& Entries() const { return m_entries; }
     // Where the first payload starts: the bytes before it are the program image.
     uint32_t ImageEnd() const { return m_imageEnd; }
+    // The certificate table of a signed setup (size 0: not signed).
+    uint32_t CertificateTableSize() const { return m_tableSize; }
+    uint32_t CertificateTableOffset() const { return m_tableOffset; }
     FILE* Stream() { return m_file; }
     const std::filesystem::path& Path() const { return m_path; }
 
@@ -74,7 +77,12 @@ private:
     FILE* m_file = nullptr;
     std::vector<ListedEntry> m_entries;
     uint32_t m_imageEnd = 0;
+    uint32_t m_tableOffset = 0;
+    uint32_t m_tableSize = 0;
 };
+
+// "signed, certificate table N bytes" or "not signed".
+std::string SignatureText(uint32_t certificateTableSize);
 
 // True when the byte ranges [aStart, aStart + length) of a and
 // [bStart, bStart + length) of b hold the same bytes; false also on a

@@ -20,6 +20,14 @@ int Run(const std::vector<std::string>& args)
         std::fputs(sfxpack::OverviewText(), stderr);
         return sfxpack::EXIT_USAGE;
     }
+    if (args[0] == "--version") {
+        std::printf("sfxpack %s\n", SFXPACK_VERSION);
+        return sfxpack::EXIT_OK;
+    }
+    if (args[0] == "--manpage") {  // the build writes the installed man page with it
+        sfxpack::WriteManPage(stdout, SFXPACK_VERSION);
+        return sfxpack::EXIT_OK;
+    }
     if (args[0] == "--help" || args[0] == "-h")
         return sfxpack::ShowHelp("");
     if (args[0] == "help")

@@ -1,6 +1,8 @@
 // Reading the directory from the end of the file.
 #include "EngineFixture.h"
 
+#include <algorithm>
+
 #include "archive/SfxArchiveWriter.h"
 
 namespace {
@@ -88,6 +90,65 @@ TEST_F(EngineTest, ReadingTwiceStartsFromAFreshTable)
     EXPECT_EQ(m_archive.GetEntryCount(), 1);
     EXPECT_TRUE(m_archive.GetEntry(1).GetName().IsEmpty());
     EXPECT_EQ(m_archive.GetEntry(1).m_nPackedSize, 0);
+}
+
+TEST_F(EngineTest, SignedSetupReadsAsItsUnsignedBuildWhateverThePadding)
+{
+    std::vector<size_t> paddings;
+    for (int extra = 0; extra < 8; ++extra) {
+        const std::vector<FixtureFile> files = {{"a" + std::string(extra, 'x') + ".txt", "signed payload"}};
+        const std::string unsignedImage = MakeInstallerImage(files, MinimalPeStub());
+        paddings.push_back((8 - unsignedImage.size() % 8) % 8);
+        WriteBinaryFile(m_archivePath, SignImage(unsignedImage));
+        ASSERT_EQ(Extract(), SFX_OK) << extra;
+        EXPECT_EQ(m_archive.GetArchiveEnd(), static_cast<int64_t>(unsignedImage.size()));
+        EXPECT_EQ(m_archive.GetCertificateTableSize(), 1000u);
+        EXPECT_EQ(ReadDest(("a" + std::string(extra, 'x') + ".txt").c_str()), "signed payload");
+    }
+    std::sort(paddings.begin(), paddings.end());
+    EXPECT_EQ(paddings, (std::vector<size_t>{0, 1, 2, 3, 4, 5, 6, 7}));
+}
+
+TEST_F(EngineTest, AMalformedCertificateDirectoryIsNoSignature)
+{
+    const std::string unsignedImage = MakeInstallerImage({{"a.txt", "a"}}, MinimalPeStub());
+    ASSERT_NE(unsignedImage.size() % 8, 0u);  // so that there is padding
+    const std::string good = SignImage(unsignedImage);
+    const uint32_t table = GetLe32(good, kPeSecurityEntry), size = GetLe32(good, kPeSecurityEntry + 4);
+    struct Variant {
+        const char* label;
+        size_t at;
+        uint32_t value;
+    };
+    const Variant variants[] = {
+        {"past the end of the file", kPeSecurityEntry + 4, size + 1},
+        {"short of the end", kPeSecurityEntry + 4, size - 1},
+        {"empty", kPeSecurityEntry + 4, 0},
+        {"over the headers", 0x98 + 60, table + 8},
+        {"too few data directories", 0x98 + 92, 4},
+        {"PE header offset outside the file", 0x3C, 0xFFFFFFF0u},
+        {"non-zero padding", table - 4, 0x01000000},
+    };
+    // Read from the end of the file as unsigned: there stands the table.
+    for (const Variant& v : variants) {
+        std::string bad = good;
+        PutLe32(&bad, v.at, v.value);
+        WriteBinaryFile(m_archivePath, bad);
+        EXPECT_EQ(m_archive.ReadDirectory(m_archivePath), SFX_ERR_NO_MAGIC) << v.label;
+        EXPECT_EQ(m_archive.GetCertificateTableSize(), 0u) << v.label;
+    }
+    // A directory that names no table in an unsigned file changes nothing,
+    // and a signed archive that is damaged keeps its failure code.
+    std::string pointless = unsignedImage;
+    PutLe32(&pointless, kPeSecurityEntry, 0x300);
+    PutLe32(&pointless, kPeSecurityEntry + 4, 16);
+    WriteBinaryFile(m_archivePath, pointless);
+    EXPECT_EQ(m_archive.ReadDirectory(m_archivePath), SFX_OK);
+    EXPECT_EQ(m_archive.GetEntry(0).GetName(), CString("a.txt.zup"));
+    std::string empty = good;
+    PutLe32(&empty, unsignedImage.size() - 14, 0);
+    WriteBinaryFile(m_archivePath, empty);
+    EXPECT_EQ(m_archive.ReadDirectory(m_archivePath), SFX_ERR_EMPTY);
 }
 
 }  // namespace

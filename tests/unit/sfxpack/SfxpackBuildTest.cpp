@@ -223,6 +223,22 @@ TEST_F(SfxpackBuildTest, EveryRefusalIsReportedAtOnceNamingItsFile)
     EXPECT_EQ(LinesWith(o.err, "refused: " + std::to_string(cases.size()) + " problem(s)").size(), 1u) << o.err;
 }
 
+TEST_F(SfxpackBuildTest, ASignedStubIsRefusedWithoutOutput)
+{
+    // Anything appended behind a signature breaks it.
+    Write(Src("a.txt"), "a");
+    Write(m_root / "stub.exe", SignImage(MinimalPeStub()));
+    const fs::path out = m_root / "setup.exe";
+    const Outcome o = Build(out);
+    EXPECT_EQ(o.code, EXIT_DATA);
+    ExpectNoOutput(out);
+    EXPECT_EQ(LinesWith(o.err, Printable(m_root / "stub.exe") +
+                                   ": the stub is signed; build with the unsigned stub and sign the finished setup")
+                  .size(),
+              1u)
+        << o.err;
+}
+
 TEST(SfxpackCaseTest, LettersOfBothCasesInGbkCompareAsWindowsComparesThem)
 {
     const auto key = [](const std::string& utf8) {

@@ -74,4 +74,29 @@ TEST_F(StubProcessTest, InstallerUnpacksItsOwnArchiveStartsTheClientAndEnds)
         [&] { return GetFileAttributesA(dest + "\\rendo-started.txt") != INVALID_FILE_ATTRIBUTES; }, 20000));
 }
 
+TEST_F(StubProcessTest, SignedInstallerInstallsItsPayload)
+{
+    // Signed with a throwaway certificate by the sfxpack_signed_setup test.
+    const std::string dir = WindowsPath(SFX_SIGNED_SETUP_DIR);
+    const CString exe = m_tmp.Path() + "\\OrvexSetup.exe";
+    const std::string signedSetup = ReadBinaryFile((dir + "\\signed.exe").c_str());
+    ASSERT_FALSE(signedSetup.empty());
+    WriteBinaryFile(exe, signedSetup);
+    const CString dest = m_tmp.Path() + "\\signed";
+
+    InstallerProcess installer(exe);
+    const HWND dlg = installer.WaitForDialog();
+    ASSERT_TRUE(dlg);
+    SetDialogItemText(dlg, IDC_DEST_PATH, dest.GetString());
+    ClickDialogItem(dlg, IDC_START);
+    EXPECT_TRUE(WaitUntil([&] { return DialogItemText(dlg, IDC_STATUS) == kDone; }, 60000))
+        << DialogItemText(dlg, IDC_STATUS);
+    EXPECT_EQ(0, installer.WaitForExit(60000));
+    const CString payload = (dir + "\\payload").c_str();
+    const std::vector<std::string> files = ListFilesBelow(payload);
+    ASSERT_EQ(files.size(), 3u);
+    for (const std::string& name : files)
+        EXPECT_EQ(ReadBinaryFile(payload + "\\" + name.c_str()), ReadBinaryFile(dest + "\\" + name.c_str())) << name;
+}
+
 }  // namespace
