@@ -7,6 +7,7 @@
 #include "BuildPlan.h"
 #include "Commands.h"
 #include "Help.h"
+#include "Host.h"
 #include "HostText.h"
 #include "PackEntries.h"
 #include "Tool.h"
@@ -14,26 +15,12 @@
 #include "archive/SfxLayout.h"
 #include "archive/SfxSignature.h"
 
-#ifdef _WIN32
-#include <process.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace fs = std::filesystem;
 
 namespace sfxpack {
 
 namespace {
-
-unsigned long ProcessId()
-{
-#ifdef _WIN32
-    return static_cast<unsigned long>(_getpid());
-#else
-    return static_cast<unsigned long>(getpid());
-#endif
-}
 
 // True when path lies below folder (after resolving links and "..").
 bool IsInside(const fs::path& path, const fs::path& folder)
@@ -133,7 +120,7 @@ int RunBuild(const std::vector<std::string>& argv)
     request.entries = &entries;
     request.threads = threads;
     request.tempStem = outPath;
-    request.tempStem += ".sfxpack-" + std::to_string(ProcessId());
+    request.tempStem += ".sfxpack-" + std::to_string(host::ProcessId());
     request.outputShown = outPath;
     request.progress = [&progress](const PackProgress& p) {
         progress.Show(p.entriesDone, p.entriesTotal, p.bytesDone, p.bytesTotal);

@@ -1,6 +1,8 @@
 // extract: unpack with the installer's own engine. verify: decode every
 // entry with the installer's own reader and codec, writing nothing.
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +15,7 @@
 #include "BuildPlan.h"
 #include "Commands.h"
 #include "Help.h"
+#include "Host.h"
 #include "HostText.h"
 #include "InstallerFile.h"
 #include "Tool.h"
@@ -20,10 +23,6 @@
 #include "app/SfxRunState.h"
 #include "archive/SfxArchive.h"
 
-#ifndef _WIN32
-#include <signal.h>
-#include <unistd.h>
-#endif
 
 namespace fs = std::filesystem;
 
@@ -105,7 +104,6 @@ void AnnounceIfLarge(const fs::path& setup, size_t entries, uint64_t unpacked, c
     std::fflush(stdout);
 }
 
-#ifndef _WIN32
 // The host paths of an entry's temporary and final file below the folder
 // the engine unpacks into, as the engine's file calls spell them here.
 std::pair<fs::path, fs::path> EntryHostPaths(const fs::path& dest, const std::string& storedName)
@@ -115,34 +113,23 @@ std::pair<fs::path, fs::path> EntryHostPaths(const fs::path& dest, const std::st
 }
 
 // What the interrupt handler needs, all worked out before it is installed:
-// it runs async-signal-safe calls only.
+// where it stops the work itself, it runs async-signal-safe calls only.
 struct InterruptCleanup {
     const CSfxArchive* engine = nullptr;
     std::vector<std::string> stored;      // each entry's stored name, as read beforehand
-    std::vector<std::string> tempPaths;   // host paths
-    std::vector<std::string> finalPaths;
+    std::vector<fs::path> tempPaths;      // host paths
+    std::vector<fs::path> finalPaths;
+    std::vector<std::string> finalShown;  // printable
     std::string dest;                     // printable
     bool terminal = false;
 };
 const InterruptCleanup* g_cleanup = nullptr;
 volatile sig_atomic_t g_entriesDone = 0;
-const int kExtractSignals[] = {SIGINT, SIGTERM, SIGHUP};
-struct sigaction g_previousActions[3];
+// Where the handler runs beside the work, the interrupt waits here for the
+// end of the entry.
+std::atomic<int> g_pendingSignal{0};
 
-void Put(const char* text, size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = write(2, text, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return;
-        text += n;
-        size -= static_cast<size_t>(n);
-    }
-}
-
-void Put(const char* text) { Put(text, std::strlen(text)); }
+void Put(const char* text) { host::WriteToStderrNow(text, std::strlen(text)); }
 
 void PutNumber(long value)
 {
@@ -152,26 +139,31 @@ void PutNumber(long value)
         digits[--i] = static_cast<char>('0' + value % 10);
         value /= 10;
     } while (value > 0 && i > 0);
-    Put(digits + i, sizeof digits - i);
+    host::WriteToStderrNow(digits + i, sizeof digits - i);
 }
 
 // Removes the files of the entry being unpacked that are not whole, says
 // what is left, and ends the process.
 void OnExtractInterrupt(int signalNumber)
 {
+    if (!host::InterruptStopsTheWork()) {
+        g_pendingSignal = signalNumber;
+        return;
+    }
     const InterruptCleanup& c = *g_cleanup;
     const int entry = c.engine->m_nWorkEntry;
     const int stage = c.engine->m_nWorkStage;
     const char* removed = nullptr;
     bool unknown = false;
     if (stage != SFX_WORK_NONE && entry >= 0 && static_cast<size_t>(entry) < c.stored.size()) {
+        const size_t i = static_cast<size_t>(entry);
         // Should the setup have changed since its directory was read here,
         // the paths worked out would be another entry's.
-        if (c.engine->m_entries[entry].m_strName.str() == c.stored[static_cast<size_t>(entry)]) {
-            unlink(c.tempPaths[static_cast<size_t>(entry)].c_str());
+        if (c.engine->m_entries[entry].m_strName.str() == c.stored[i]) {
+            host::RemoveFileNow(c.tempPaths[i].c_str());
             if (stage == SFX_WORK_TEMP_AND_FINAL) {
-                removed = c.finalPaths[static_cast<size_t>(entry)].c_str();
-                unlink(removed);
+                host::RemoveFileNow(c.finalPaths[i].c_str());
+                removed = c.finalShown[i].c_str();
             }
         } else {
             unknown = true;
@@ -194,17 +186,16 @@ void OnExtractInterrupt(int signalNumber)
     } else {
         Put(", nothing incomplete left\n");
     }
-    _exit(InterruptExitCode(signalNumber));
+    host::ExitNow(host::InterruptExitCode(signalNumber));
 }
-#endif
 
 // While extract runs: the progress line on a terminal, and an interrupt
-// that leaves only whole files. On Linux the interrupt removes the current
-// entry's temporary file, and its final file once the engine has begun
-// replacing it, and ends the process at once. A Windows console's handler
-// runs on a thread of its own while the engine holds the files open, so
-// there the current entry is finished first and the process ends between
-// entries.
+// that leaves only whole files. Where the interrupt stops the work (a POSIX
+// signal) it removes the current entry's temporary file, and its final
+// file once the engine has begun replacing it, and ends the process at
+// once. A Windows console's handler runs on a thread of its own while the
+// engine holds the files open, so there the current entry is finished
+// first and the process ends between entries.
 class ExtractWatch {
 public:
     ExtractWatch(const CSfxArchive& engine, const std::vector<ListedEntry>& entries, const fs::path& dest)
@@ -213,45 +204,29 @@ public:
         for (const ListedEntry& e : entries)
             if (e.unpackedSize > 0)
                 m_progress.bytesTotal += static_cast<uint64_t>(e.unpackedSize);
-#ifdef _WIN32
-        (void)engine;
-        m_guard = std::make_unique<InterruptGuard>();
-#else
         m_cleanup.engine = &engine;
         m_cleanup.dest = m_dest;
         m_cleanup.terminal = StderrIsTerminal();
+        // Absolute: the engine works with DEST as the current folder.
+        std::error_code ec;
+        const fs::path absolute = fs::absolute(dest, ec);
         for (const ListedEntry& e : entries) {
-            // Absolute: the engine works with DEST as the current folder.
-            std::error_code ec;
-            const fs::path absolute = fs::absolute(dest, ec);
             const auto paths = EntryHostPaths(ec ? dest : absolute, e.storedName);
             m_cleanup.stored.push_back(e.storedName);
-            m_cleanup.tempPaths.push_back(paths.first.string());
-            m_cleanup.finalPaths.push_back(paths.second.string());
+            m_cleanup.tempPaths.push_back(paths.first);
+            m_cleanup.finalPaths.push_back(paths.second);
+            m_cleanup.finalShown.push_back(Printable(paths.second));
         }
         g_entriesDone = 0;
+        g_pendingSignal = 0;
         g_cleanup = &m_cleanup;
-        struct sigaction action = {};
-        action.sa_handler = OnExtractInterrupt;
-        // One interrupt at a time: the handler ends the process.
-        sigfillset(&action.sa_mask);
-        for (int i = 0; i < 3; ++i) {
-            sigaction(kExtractSignals[i], &action, &g_previousActions[i]);
-            // A signal ignored from the start (nohup, a background job of a
-            // script) stays ignored.
-            if (g_previousActions[i].sa_handler == SIG_IGN)
-                sigaction(kExtractSignals[i], &g_previousActions[i], nullptr);
-        }
-#endif
+        host::CatchInterrupts(OnExtractInterrupt);
     }
 
     ~ExtractWatch()
     {
-#ifndef _WIN32
-        for (int i = 0; i < 3; ++i)
-            sigaction(kExtractSignals[i], &g_previousActions[i], nullptr);
+        host::ReleaseInterrupts();
         g_cleanup = nullptr;
-#endif
     }
 
     ExtractWatch(const ExtractWatch&) = delete;
@@ -263,9 +238,7 @@ public:
     void EntryDone(const SfxEntry* entry, const CSfxArchive& engine)
     {
         ++m_done;
-#ifndef _WIN32
         g_entriesDone = static_cast<sig_atomic_t>(m_done);
-#endif
         const ptrdiff_t index = entry - engine.m_entries;
         if (index >= 0 && static_cast<size_t>(index) < m_entries.size() && m_entries[static_cast<size_t>(index)].unpackedSize > 0)
             m_progress.bytesDone += static_cast<uint64_t>(m_entries[static_cast<size_t>(index)].unpackedSize);
@@ -277,14 +250,15 @@ public:
     // process here.
     void StopIfInterrupted()
     {
-        if (!Interrupted())
+        const int signalNumber = g_pendingSignal;
+        if (signalNumber == 0)
             return;
         m_line.Clear();
         std::fflush(stdout);
         Error("interrupted; " + std::to_string(m_done) + " of " + std::to_string(m_entries.size()) +
               " entries complete in " + m_dest + ", nothing incomplete left");
         std::fflush(stderr);
-        std::exit(InterruptExitCode());
+        std::exit(host::InterruptExitCode(signalNumber));
     }
 
 private:
@@ -293,11 +267,7 @@ private:
     ProgressLine m_line;
     DecodeProgress m_progress;
     size_t m_done = 0;
-#ifdef _WIN32
-    std::unique_ptr<InterruptGuard> m_guard;
-#else
     InterruptCleanup m_cleanup;
-#endif
 };
 
 int EngineRun::Progress(SfxEntry* entry, void* context)

@@ -6,6 +6,9 @@
 
 namespace sfxpack {
 
+// The whole tool: the words after the program's name; the exit code.
+int RunTool(const std::vector<std::string>& argv);
+
 int RunEncode(const std::vector<std::string>& argv);
 int RunDecode(const std::vector<std::string>& argv);
 int RunBuild(const std::vector<std::string>& argv);

@@ -1,6 +1,7 @@
 // Names between the host's file system and the installer's code page.
 // The Linux build takes UTF-8 names, the Windows build wide names; both
-// turn them into the same GBK (code page 936) bytes.
+// turn them into the same GBK (code page 936) bytes. Part of the host
+// layer (see Host.h).
 #pragma once
 #include <filesystem>
 #include <string>
@@ -8,6 +9,15 @@
 #include "framework/String.h"
 
 namespace sfxpack {
+
+// One name of the host (no separators) as GBK, only when the GBK converts
+// back to exactly that name: glibc's converter drops some characters (the
+// Unicode tag characters) without an error, and Windows may put a
+// look-alike or a question mark for a character GBK lacks.
+bool GbkFromHostName(const std::filesystem::path::string_type& name, std::string* gbk);
+
+// GBK text as UTF-8; false when the bytes are not GBK.
+bool ConvertGbkToUtf8(const std::string& gbk, std::string* utf8);
 
 // The GBK bytes of a relative path, components joined with backslashes.
 // False when a character has no GBK form.

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "Host.h"
 #include "HostText.h"
 #include "archive/SfxArchive.h"
 #include "lzari/LzariCodec.h"
@@ -11,19 +12,6 @@
 namespace fs = std::filesystem;
 
 namespace sfxpack {
-
-namespace {
-
-bool SeekTo(FILE* f, uint64_t position)
-{
-#ifdef _WIN32
-    return _fseeki64(f, static_cast<__int64>(position), SEEK_SET) == 0;
-#else
-    return fseeko(f, static_cast<off_t>(position), SEEK_SET) == 0;
-#endif
-}
-
-}  // namespace
 
 InstallerFile::~InstallerFile()
 {
@@ -61,7 +49,7 @@ bool InstallerFile::Open(const fs::path& setup, std::string* error)
         listed.offset = static_cast<uint32_t>(entry.m_nOffset);
         listed.packedSize = static_cast<uint32_t>(entry.m_nPackedSize);
         unsigned char b[4];
-        if (listed.packedSize >= 4 && SeekTo(m_file, listed.offset) && std::fread(b, 1, 4, m_file) == 4)
+        if (listed.packedSize >= 4 && host::Seek(m_file, listed.offset) && std::fread(b, 1, 4, m_file) == 4)
             listed.unpackedSize = int64_t(b[0]) | (int64_t(b[1]) << 8) | (int64_t(b[2]) << 16) | (int64_t(b[3]) << 24);
         m_imageEnd = std::min(m_imageEnd, listed.offset);
         m_entries.push_back(listed);
@@ -88,7 +76,7 @@ bool EntrySink::Write(const unsigned char* data, size_t size)
 
 CLzariCodec::Status InstallerFile::Decode(const ListedEntry& entry, CLzariSink* sink)
 {
-    if (!SeekTo(m_file, entry.offset))
+    if (!host::Seek(m_file, entry.offset))
         return CLzariCodec::STATUS_READ_ERROR;
     const auto codec = std::make_unique<CLzariCodec>();
     codec->m_pIn = m_file;
@@ -108,7 +96,7 @@ std::string SignatureText(uint32_t certificateTableSize)
 
 bool SameBytes(FILE* a, uint64_t aStart, FILE* b, uint64_t bStart, uint64_t length)
 {
-    if (!SeekTo(a, aStart) || !SeekTo(b, bStart))
+    if (!host::Seek(a, aStart) || !host::Seek(b, bStart))
         return false;
     char bufferA[1 << 15], bufferB[1 << 15];
     while (length > 0) {

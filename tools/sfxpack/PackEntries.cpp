@@ -11,49 +11,16 @@
 #include <system_error>
 #include <thread>
 
+#include "Host.h"
 #include "HostText.h"
 #include "archive/SfxLayout.h"
 #include "lzari/LzariCodec.h"
-
-#if defined(__GLIBC__)
-#include <stdio_ext.h>
-#endif
 
 namespace fs = std::filesystem;
 
 namespace sfxpack {
 
 namespace {
-
-// The codec reads and writes one byte per call; once the process has
-// threads, glibc would lock the stream around each. Only one thread at a
-// time touches these streams.
-void UnlockedStdio(FILE* stream)
-{
-#if defined(__GLIBC__)
-    __fsetlocking(stream, FSETLOCKING_BYCALLER);
-#else
-    (void)stream;
-#endif
-}
-
-// A temporary file that has no name, or loses it when closed, so that not
-// even a killed process leaves it behind. It lies beside the output, on the
-// disk that must hold the installer anyway.
-FILE* OpenAnonymous(const fs::path& path)
-{
-#ifdef _WIN32
-    // "D": deleted when its last handle closes, which the system also does
-    // for a process that is ended.
-    return OpenHostFile(path, "w+bD");
-#else
-    FILE* stream = OpenHostFile(path, "w+b");
-    std::error_code ec;
-    if (stream)
-        fs::remove(path, ec);
-    return stream;
-#endif
-}
 
 // One entry's encoded stream, waiting in its temporary file.
 struct Slot {
@@ -174,7 +141,8 @@ private:
             return false;
         }
         errno = 0;
-        FILE* stream = OpenAnonymous(slot.path);
+        // Beside the output, on the disk that must hold the installer anyway.
+        FILE* stream = host::OpenAnonymousFile(slot.path);
         if (!stream) {
             const int saved = errno;
             std::fclose(input);
@@ -187,8 +155,9 @@ private:
             std::lock_guard<std::mutex> lock(m_mutex);
             slot.stream = stream;
         }
-        UnlockedStdio(input);
-        UnlockedStdio(stream);
+        // Only this thread touches the two streams.
+        host::UseFromOneThread(input);
+        host::UseFromOneThread(stream);
         const auto codec = std::make_unique<CLzariCodec>();
         codec->m_pIn = input;
         codec->m_pOut = stream;

@@ -5,16 +5,8 @@
 #include <cstring>
 #include <system_error>
 
+#include "Host.h"
 #include "HostText.h"
-
-#ifdef _WIN32
-#include <io.h>
-#include <process.h>
-#include <windows.h>
-#else
-#include <signal.h>
-#include <unistd.h>
-#endif
 
 namespace fs = std::filesystem;
 
@@ -29,26 +21,11 @@ std::atomic<int> g_signal{0};
 static_assert(std::atomic<bool>::is_always_lock_free, "the interrupt flag is set from a signal handler");
 static_assert(std::atomic<int>::is_always_lock_free, "the signal number is set from a signal handler");
 
-#ifdef _WIN32
-BOOL WINAPI OnConsoleControl(DWORD type)
-{
-    if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT)
-        return FALSE;
-    if (g_interrupted)
-        return FALSE;  // the second one: the default handler ends the process
-    g_interrupted = true;
-    return TRUE;
-}
-#else
-const int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
-struct sigaction g_previous[3];
-
-void OnSignal(int signalNumber)
+void OnInterrupt(int signalNumber)
 {
     g_signal = signalNumber;
     g_interrupted = true;
 }
-#endif
 
 }  // namespace
 
@@ -56,51 +33,18 @@ InterruptGuard::InterruptGuard()
 {
     g_interrupted = false;
     g_signal = 0;
-#ifdef _WIN32
-    SetConsoleCtrlHandler(OnConsoleControl, TRUE);
-#else
-    struct sigaction action = {};
-    action.sa_handler = OnSignal;
-    // The handler serves once; the next signal takes its default course.
-    action.sa_flags = SA_RESETHAND;
-    sigemptyset(&action.sa_mask);
-    for (int i = 0; i < 3; ++i)
-        sigaction(kSignals[i], &action, &g_previous[i]);
-#endif
+    host::CatchInterrupts(OnInterrupt);
 }
 
-InterruptGuard::~InterruptGuard()
-{
-#ifdef _WIN32
-    SetConsoleCtrlHandler(OnConsoleControl, FALSE);
-#else
-    for (int i = 0; i < 3; ++i)
-        sigaction(kSignals[i], &g_previous[i], nullptr);
-#endif
-}
+InterruptGuard::~InterruptGuard() { host::ReleaseInterrupts(); }
 
 bool Interrupted() { return g_interrupted; }
 
 int InterruptExitCode() { return InterruptExitCode(g_signal); }
 
-int InterruptExitCode(int signalNumber)
-{
-#ifdef _WIN32
-    (void)signalNumber;
-    return 130;
-#else
-    return 128 + (signalNumber > 0 ? signalNumber : SIGINT);
-#endif
-}
+int InterruptExitCode(int signalNumber) { return host::InterruptExitCode(signalNumber); }
 
-bool StderrIsTerminal()
-{
-#ifdef _WIN32
-    return _isatty(_fileno(stderr)) != 0;
-#else
-    return isatty(fileno(stderr)) != 0;
-#endif
-}
+bool StderrIsTerminal() { return host::IsTerminal(stderr); }
 
 ProgressLine::ProgressLine(bool enabled) : m_enabled(enabled), m_start(std::chrono::steady_clock::now()) {}
 
@@ -210,11 +154,7 @@ bool ParseArgs(const std::vector<std::string>& argv, const std::vector<std::stri
 
 OutputFile::OutputFile(const fs::path& finalPath) : m_finalPath(finalPath)
 {
-#ifdef _WIN32
-    const unsigned long pid = static_cast<unsigned long>(_getpid());
-#else
-    const unsigned long pid = static_cast<unsigned long>(getpid());
-#endif
+    const unsigned long pid = host::ProcessId();
     m_tempPath = finalPath;
     m_tempPath += ".sfxpack-" + std::to_string(pid) + ".tmp";
 }
@@ -231,14 +171,7 @@ bool OutputFile::Open()
     return m_stream != nullptr;
 }
 
-int64_t OutputFile::Position()
-{
-#ifdef _WIN32
-    return _ftelli64(m_stream);
-#else
-    return static_cast<int64_t>(ftello(m_stream));
-#endif
-}
+int64_t OutputFile::Position() { return host::Tell(m_stream); }
 
 bool OutputFile::Write(const void* data, size_t size)
 {

@@ -63,25 +63,6 @@ std::string WindowText(HWND hWnd)
     return text;
 }
 
-// The text of the tree's selected item.
-std::string SelectedTreeItem(HWND hBrowse)
-{
-    HWND hTree = FindWindowExA(hBrowse, nullptr, WC_TREEVIEWA, nullptr);
-    if (!hTree)
-        return "<no tree>";
-    HTREEITEM hItem = reinterpret_cast<HTREEITEM>(SendMessageA(hTree, TVM_GETNEXTITEM, TVGN_CARET, 0));
-    if (!hItem)
-        return "<no selection>";
-    char text[MAX_PATH] = "";
-    TVITEMA item = {};
-    item.mask = TVIF_TEXT;
-    item.hItem = hItem;
-    item.pszText = text;
-    item.cchTextMax = sizeof text;
-    SendMessageA(hTree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    return text;
-}
-
 // Returns once the window's thread has finished the message it was busy
 // with (a message sent from another thread is only handled between two
 // messages), so that everything a selection change set off has happened.
