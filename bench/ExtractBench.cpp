@@ -23,6 +23,7 @@
 #include "archive/SfxArchive.h"
 #include "archive/SfxArchiveWriter.h"
 #include "framework/FileSystem.h"
+#include "framework/HostPath.h"
 #include "lzari/LzariCodec.h"
 
 namespace fs = std::filesystem;

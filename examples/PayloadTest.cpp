@@ -9,6 +9,7 @@
 
 #include "archive/SfxNameCheck.h"
 #include "framework/FileSystem.h"
+#include "framework/HostPath.h"
 
 namespace fs = std::filesystem;
 

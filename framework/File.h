@@ -87,10 +87,8 @@ public:
 private:
     [[noreturn]] void ThrowLastError(int fallbackCause) const;
 
-#ifdef _WIN32
-    void* m_hFile = nullptr;  // HANDLE; null or INVALID_HANDLE_VALUE when closed
-#else
-    int m_fd = -1;
-#endif
+    // The open file: a HANDLE on Windows, a descriptor elsewhere; -1 when
+    // closed (INVALID_HANDLE_VALUE is -1 too).
+    intptr_t m_hFile = -1;
     CString m_strFileName;
 };

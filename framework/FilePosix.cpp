@@ -1,4 +1,4 @@
-#ifndef _WIN32
+// CFile on POSIX hosts: a file descriptor.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 
 #include "File.h"
 #include "FileSystem.h"
-#include "RegularFile.h"
+#include "HostPath.h"
 
 namespace {
 
@@ -36,7 +36,7 @@ int CauseFromErrno(int err, int fallback)
 
 CFile::~CFile() { Abort(); }
 
-bool CFile::IsOpen() const { return m_fd >= 0; }
+bool CFile::IsOpen() const { return m_hFile >= 0; }
 
 BOOL CFile::Open(const char* path, UINT openFlags, CFileException* error)
 {
@@ -60,7 +60,7 @@ BOOL CFile::Open(const char* path, UINT openFlags, CFileException* error)
             *error = CFileException(CauseFromErrno(err, CFileException::accessDenied), err, path);
         return FALSE;
     }
-    m_fd = fd;
+    m_hFile = fd;
     return TRUE;
 }
 
@@ -72,12 +72,12 @@ void CFile::ThrowLastError(int fallbackCause) const
 
 UINT CFile::Read(void* buffer, UINT count)
 {
-    if (m_fd < 0)
+    if (m_hFile < 0)
         throw CFileException(CFileException::invalidFile, EBADF, m_strFileName);
     size_t done = 0;
     char* out = static_cast<char*>(buffer);
     while (done < count) {
-        const ssize_t n = ::read(m_fd, out + done, count - done);
+        const ssize_t n = ::read(static_cast<int>(m_hFile), out + done, count - done);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -92,12 +92,12 @@ UINT CFile::Read(void* buffer, UINT count)
 
 void CFile::Write(const void* buffer, UINT count)
 {
-    if (m_fd < 0)
+    if (m_hFile < 0)
         throw CFileException(CFileException::invalidFile, EBADF, m_strFileName);
     size_t done = 0;
     const char* in = static_cast<const char*>(buffer);
     while (done < count) {
-        const ssize_t n = ::write(m_fd, in + done, count - done);
+        const ssize_t n = ::write(static_cast<int>(m_hFile), in + done, count - done);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -111,10 +111,10 @@ void CFile::Write(const void* buffer, UINT count)
 
 LONG CFile::Seek(LONG offset, UINT from)
 {
-    if (m_fd < 0)
+    if (m_hFile < 0)
         throw CFileException(CFileException::invalidFile, EBADF, m_strFileName);
     const int whence = from == begin ? SEEK_SET : from == current ? SEEK_CUR : SEEK_END;
-    const off_t pos = ::lseek(m_fd, static_cast<off_t>(offset), whence);
+    const off_t pos = ::lseek(static_cast<int>(m_hFile), static_cast<off_t>(offset), whence);
     if (pos < 0)
         ThrowLastError(CFileException::badSeek);
     if (pos > 0x7FFFFFFF)
@@ -125,26 +125,26 @@ LONG CFile::Seek(LONG offset, UINT from)
 int64_t CFile::GetLength() const
 {
     struct stat st;
-    if (m_fd < 0 || fstat(m_fd, &st) != 0)
+    if (m_hFile < 0 || fstat(static_cast<int>(m_hFile), &st) != 0)
         throw CFileException(CFileException::invalidFile, errno, m_strFileName);
     return static_cast<int64_t>(st.st_size);
 }
 
 void CFile::Close()
 {
-    if (m_fd < 0)
+    if (m_hFile < 0)
         return;
-    const int fd = m_fd;
-    m_fd = -1;
+    const int fd = static_cast<int>(m_hFile);
+    m_hFile = -1;
     if (::close(fd) != 0)
         ThrowLastError(CFileException::hardIO);
 }
 
 void CFile::Abort()
 {
-    if (m_fd >= 0)
-        ::close(m_fd);
-    m_fd = -1;
+    if (m_hFile >= 0)
+        ::close(static_cast<int>(m_hFile));
+    m_hFile = -1;
 }
 
 void CFile::Rename(const char* oldName, const char* newName)
@@ -162,4 +162,3 @@ void CFile::Remove(const char* fileName)
         throw CFileException(CauseFromErrno(err, CFileException::genericException), err, fileName);
     }
 }
-#endif

@@ -26,18 +26,3 @@ CString FsModulePath();
 FILE* FsOpenStream(const char* path, const char* mode);
 // Marks a file read-only (tests and tools use it to set up old installations).
 bool FsSetReadOnly(const char* path);
-
-#ifndef _WIN32
-// The host path for an ANSI path, one component at a time: a component of
-// GBK that the host can convert becomes UTF-8, any other keeps its bytes;
-// the real separators become slashes. A 0x5C byte that is the second byte
-// of a double-byte character is never a separator.
-std::string HostPathFromAnsi(const char* ansiPath);
-// The reverse, for names that come from the host (UTF-8 to GBK). Returns
-// false unless the result converts back to exactly hostPath: a character
-// without a GBK form, a backslash, or one the converter would drop.
-bool AnsiFromHostPath(const std::string& hostPath, CString* ansiPath);
-// Converts text between two iconv encodings ("CP936", "UTF-8"); false when
-// a character has no form in the target or the input is not valid.
-bool ConvertText(const char* from, const char* to, const std::string& in, std::string* out);
-#endif

@@ -1,4 +1,4 @@
-#ifndef _WIN32
+// The engine's file-system calls on POSIX hosts, through HostPath.h.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <climits>
 
 #include "FileSystem.h"
-#include "RegularFile.h"
+#include "HostPath.h"
 
 int OpenRegularFile(const std::string& host, int flags)
 {
@@ -107,4 +107,3 @@ FILE* FsOpenStream(const char* path, const char* mode)
         ::close(fd);
     return stream;
 }
-#endif

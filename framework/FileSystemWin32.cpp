@@ -1,4 +1,4 @@
-#ifdef _WIN32
+// The engine's file-system calls on Windows: the ANSI functions themselves.
 #include <direct.h>
 #include <fcntl.h>
 #include <io.h>
@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "FileSystem.h"
-#include "RegularFile.h"
+#include "Win32File.h"
 
 bool FileExists(const char* path)
 {
@@ -73,4 +73,3 @@ FILE* FsOpenStream(const char* path, const char* mode)
         _close(fd);
     return stream;
 }
-#endif

@@ -1,8 +1,8 @@
-#ifdef _WIN32
+// CFile on Windows: a file HANDLE.
 #include <windows.h>
 
 #include "File.h"
-#include "RegularFile.h"
+#include "Win32File.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ int CauseFromWin32(DWORD err, int fallback)
     }
 }
 
-HANDLE AsHandle(void* h) { return static_cast<HANDLE>(h); }
+HANDLE AsHandle(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 
 bool IsReparsePoint(DWORD attributes)
 {
@@ -59,7 +59,7 @@ void* OpenRegularFile(const char* path, unsigned long access, unsigned long shar
 
 CFile::~CFile() { Abort(); }
 
-bool CFile::IsOpen() const { return m_hFile != nullptr && AsHandle(m_hFile) != INVALID_HANDLE_VALUE; }
+bool CFile::IsOpen() const { return m_hFile != 0 && AsHandle(m_hFile) != INVALID_HANDLE_VALUE; }
 
 BOOL CFile::Open(const char* path, UINT openFlags, CFileException* error)
 {
@@ -82,14 +82,14 @@ BOOL CFile::Open(const char* path, UINT openFlags, CFileException* error)
     DWORD creation = OPEN_EXISTING;
     if (openFlags & modeCreate)
         creation = (openFlags & modeNoTruncate) ? OPEN_ALWAYS : CREATE_ALWAYS;
-    HANDLE h = AsHandle(OpenRegularFile(path, access, share, !(openFlags & modeNoInherit), creation));
+    HANDLE h = static_cast<HANDLE>(OpenRegularFile(path, access, share, !(openFlags & modeNoInherit), creation));
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD err = GetLastError();
         if (error)
             *error = CFileException(CauseFromWin32(err, CFileException::genericException), static_cast<long>(err), path);
         return FALSE;
     }
-    m_hFile = h;
+    m_hFile = reinterpret_cast<intptr_t>(h);
     return TRUE;
 }
 
@@ -152,7 +152,7 @@ void CFile::Close()
     if (!IsOpen())
         return;
     HANDLE h = AsHandle(m_hFile);
-    m_hFile = nullptr;
+    m_hFile = -1;
     if (!CloseHandle(h))
         ThrowLastError(CFileException::hardIO);
 }
@@ -161,7 +161,7 @@ void CFile::Abort()
 {
     if (IsOpen())
         CloseHandle(AsHandle(m_hFile));
-    m_hFile = nullptr;
+    m_hFile = -1;
 }
 
 void CFile::Rename(const char* oldName, const char* newName)
@@ -179,4 +179,3 @@ void CFile::Remove(const char* fileName)
         throw CFileException(CauseFromWin32(err, CFileException::genericException), static_cast<long>(err), fileName);
     }
 }
-#endif

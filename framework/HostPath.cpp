@@ -1,5 +1,4 @@
 // Translation between the installer's ANSI paths and POSIX host paths.
-#ifndef _WIN32
 #include <iconv.h>
 
 #include <cerrno>
@@ -7,6 +6,7 @@
 #include <string>
 
 #include "FileSystem.h"
+#include "HostPath.h"
 #include "Mbcs.h"
 
 bool ConvertText(const char* from, const char* to, const std::string& in, std::string* out)
@@ -95,4 +95,3 @@ bool AnsiFromHostPath(const std::string& hostPath, CString* ansiPath)
     *ansiPath = CString(ansi.data(), static_cast<int>(ansi.size()));
     return true;
 }
-#endif

@@ -15,6 +15,7 @@
 #include "archive/SfxArchive.h"
 #include "archive/SfxNameCheck.h"
 #include "framework/FileSystem.h"
+#include "framework/HostPath.h"
 
 namespace fs = std::filesystem;
 

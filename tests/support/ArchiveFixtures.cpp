@@ -11,6 +11,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include "framework/HostPath.h"
 #endif
 
 namespace fs = std::filesystem;

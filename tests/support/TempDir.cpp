@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "framework/FileSystem.h"
+#include "framework/HostPath.h"
 #endif
 
 namespace fs = std::filesystem;

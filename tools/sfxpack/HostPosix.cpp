@@ -13,6 +13,7 @@
 #include "Host.h"
 #include "HostText.h"
 #include "framework/FileSystem.h"
+#include "framework/HostPath.h"
 
 namespace fs = std::filesystem;
 

@@ -9,6 +9,7 @@
 #include "EngineFixture.h"
 #include "archive/SfxArchiveWriter.h"
 #include "framework/FileSystem.h"
+#include "framework/HostPath.h"
 
 namespace fs = std::filesystem;
 

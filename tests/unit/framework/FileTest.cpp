@@ -7,6 +7,10 @@
 #include "framework/FileSystem.h"
 #include "support/TempDir.h"
 
+#ifndef _WIN32
+#include "framework/HostPath.h"
+#endif
+
 namespace {
 
 TEST(CFile, WriteSeekReadRoundTrip)
