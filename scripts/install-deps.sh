@@ -15,7 +15,6 @@ packages=(
   clang libclang-rt-14-dev
   valgrind
   osslsigncode openssl
-  fonts-arphic-uming
   man-db groff-base
 )
 
