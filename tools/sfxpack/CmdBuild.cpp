@@ -130,7 +130,8 @@ int RunBuild(const std::vector<std::string>& argv)
     if (!PackEntries(request, &out, &records, &error)) {
         progress.Clear();
         Error(error);
-        return EXIT_DATA;
+        // An interrupt ends with its status (130, 143), as extract and verify do.
+        return Interrupted() ? InterruptExitCode() : EXIT_DATA;
     }
     progress.Clear();
     const int64_t payloadEnd = out.Position();

@@ -158,7 +158,8 @@ const char* OverviewText()
            "  decode IN OUT                         unpack one raw LZARI stream\n"
            "\n"
            "sfxpack COMMAND --help shows the manual of a command; sfxpack --version its version.\n"
-           "exit status: 0 success, 1 a failure of the data, 2 a usage error\n";
+           "exit status: 0 success, 1 a failure of the data, 2 a usage error, 128+N\n"
+           "ended by signal N (130 Ctrl-C, 143 SIGTERM)\n";
 }
 
 int ShowHelp(const std::string& command)
