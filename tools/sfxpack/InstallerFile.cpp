@@ -7,6 +7,7 @@
 #include "Host.h"
 #include "HostText.h"
 #include "archive/SfxArchive.h"
+#include "framework/FileSystem.h"
 #include "lzari/LzariCodec.h"
 
 namespace fs = std::filesystem;
@@ -32,7 +33,9 @@ bool InstallerFile::Open(const fs::path& setup, std::string* error)
         *error = Printable(setup) + ": " + SfxResultText(result);
         return false;
     }
-    m_file = OpenHostFile(setup, "rb");
+    // The very file whose directory was just read, even should the name
+    // now stand for another.
+    m_file = FsOpenStream(setupPath.Ansi(), "rb");
     if (!m_file) {
         *error = Printable(setup) + ": cannot open for reading";
         return false;
