@@ -560,7 +560,9 @@ int CLzariCodec::CompareTail(int r, int p, int* cmp) const
 // The top 16 bits of a node's key: bytes 1 and 2 of its string.
 inline uint16_t CLzariCodec::KeyTop(size_t h) const
 {
-    return lzari_port::LoadTop16(m_tree + h);
+    uint16_t top;
+    std::memcpy(&top, reinterpret_cast<const unsigned char*>(m_tree + h) + lzari_port::Top16Offset(), sizeof top);
+    return top;
 }
 
 LZARI_ALWAYS_INLINE void CLzariCodec::InsertString(int r)

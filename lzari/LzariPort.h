@@ -67,21 +67,19 @@ inline uint64_t LoadBigEndian64(const unsigned char* p)
 #endif
 }
 
-// The top 16 bits of a 64-bit number kept in memory, read in place.
-inline uint16_t LoadTop16(const void* word64)
+// Where the top 16 bits of a 64-bit number lie in memory: bytes 6 and 7 on
+// a little-endian machine, 0 and 1 on a big-endian one.
+inline int Top16Offset()
 {
 #if defined(LZARI_BUILTINS) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    uint16_t top;
-    std::memcpy(&top, static_cast<const unsigned char*>(word64) + 6, sizeof top);
-    return top;
+    return 6;
 #elif defined(LZARI_BUILTINS) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    uint16_t top;
-    std::memcpy(&top, word64, sizeof top);
-    return top;
+    return 0;
 #else
-    uint64_t v;
-    std::memcpy(&v, word64, sizeof v);
-    return static_cast<uint16_t>(v >> 48);
+    const uint64_t one = 1;
+    unsigned char first;
+    std::memcpy(&first, &one, 1);
+    return first ? 6 : 0;
 #endif
 }
 
