@@ -1,18 +1,13 @@
-// extract: unpack with the installer's own engine. verify: decode every
-// entry with the installer's own reader and codec, writing nothing.
+// extract: unpack with the installer's own engine, as the installer would.
 #include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
-#include <memory>
-#include <set>
 #include <system_error>
 #include <utility>
 
-#include "BuildPlan.h"
 #include "Commands.h"
 #include "Help.h"
 #include "Host.h"
@@ -22,7 +17,6 @@
 #include "app/SfxAppState.h"
 #include "app/SfxRunState.h"
 #include "archive/SfxArchive.h"
-
 
 namespace fs = std::filesystem;
 
@@ -80,29 +74,6 @@ struct EngineRun {
     }
 };
 
-// Setups that unpack to this much or more are announced before the work
-// starts: the codec decodes program files at about 50 MB a second, so
-// that is a wait of five seconds or more, and a hand-made setup may claim
-// far more than its own size.
-constexpr uint64_t kLargeUnpacked = uint64_t(256) << 20;
-
-uint64_t UnpackedTotal(const std::vector<ListedEntry>& entries)
-{
-    uint64_t total = 0;
-    for (const ListedEntry& e : entries)
-        if (e.unpackedSize > 0)
-            total += static_cast<uint64_t>(e.unpackedSize);
-    return total;
-}
-
-void AnnounceIfLarge(const fs::path& setup, size_t entries, uint64_t unpacked, const std::string& more)
-{
-    if (unpacked < kLargeUnpacked)
-        return;
-    std::printf("%s: %zu entries, %s unpacked%s\n", Printable(setup).c_str(), entries, FormatBytes(unpacked).c_str(),
-                more.c_str());
-    std::fflush(stdout);
-}
 
 // The host paths of an entry's temporary and final file below the folder
 // the engine unpacks into, as the engine's file calls spell them here.
@@ -285,77 +256,6 @@ int EngineRun::Progress(SfxEntry* entry, void* context)
     return 0;
 }
 
-// The files of the folder that verify compares with, by the installed name
-// each would have in a build, and what a build would refuse.
-struct SourceFolder {
-    std::map<std::string, fs::path> files;  // GBK installed name -> host path
-    std::vector<PlanProblem> refused;
-};
-
-// False, with the folders that cannot be read, when the walk is not whole.
-bool ReadSourceFolder(const fs::path& folder, SourceFolder* source, std::vector<PlanProblem>* problems)
-{
-    std::error_code ec;
-    if (!fs::is_directory(folder, ec)) {
-        problems->push_back({Printable(folder), "not a folder"});
-        return false;
-    }
-    return WalkFolder(folder, [source](const WalkItem& item) {
-        if (item.type == fs::file_type::directory && !item.isLink)
-            return true;
-        std::string gbk;
-        const std::string reason = UnpackableReason(item);
-        if (!reason.empty())
-            source->refused.push_back({Printable(item.path), reason});
-        else if (!GbkFromRelativePath(item.relative, &gbk))
-            source->refused.push_back({Printable(item.path), "the name cannot be written in GBK"});
-        else
-            source->files[gbk] = item.path;
-        return false;
-    }, problems);
-}
-
-// Compares decoded bytes with a file as they come, and stops at the first
-// byte that differs.
-class CompareSink : public EntrySink {
-public:
-    CompareSink(DecodeProgress* progress, FILE* source) : EntrySink(progress), m_source(source) {}
-    bool Differs() const { return m_differs; }
-    bool ReadFailed() const { return m_readFailed; }
-    // After a whole decode: the file has no byte beyond those compared.
-    bool SourceEnded() { return std::fgetc(m_source) == EOF && !std::ferror(m_source); }
-
-protected:
-    bool Take(const unsigned char* data, size_t size) override
-    {
-        while (size > 0) {
-            const size_t n = size < sizeof m_buffer ? size : sizeof m_buffer;
-            if (std::fread(m_buffer, 1, n, m_source) != n) {
-                (std::ferror(m_source) ? m_readFailed : m_differs) = true;
-                return false;
-            }
-            if (std::memcmp(m_buffer, data, n) != 0) {
-                m_differs = true;
-                return false;
-            }
-            data += n;
-            size -= n;
-        }
-        return true;
-    }
-
-private:
-    FILE* m_source;
-    unsigned char m_buffer[1 << 14];
-    bool m_differs = false;
-    bool m_readFailed = false;
-};
-
-const char* DecodeFailureText(CLzariCodec::Status status)
-{
-    return status == CLzariCodec::STATUS_READ_ERROR ? "cannot read the installer"
-                                                    : "the packed data does not decode whole (cut short or damaged)";
-}
 
 }  // namespace
 
@@ -397,168 +297,6 @@ int RunExtract(const std::vector<std::string>& argv)
     if (result != SFX_OK)
         return EXIT_DATA;
     std::printf("extracted %d of %d entries\n", engine.run.m_nProcessed, engine.run.m_nTotal);
-    return EXIT_OK;
-}
-
-int RunVerify(const std::vector<std::string>& argv)
-{
-    if (WantsHelp(argv))
-        return ShowHelp("verify");
-    Args args;
-    if (!ParseArgs(argv, {"-v"}, {"--against"}, &args))
-        return EXIT_USAGE;
-    if (args.words.size() != 1) {
-        Error(UsageLine("verify"));
-        return EXIT_USAGE;
-    }
-    const fs::path setup = fs::u8path(args.words[0]);
-    const bool against = args.Has("--against");
-    const fs::path folder = fs::u8path(args.Value("--against"));
-
-    // The folder is read whole before anything is compared: a part the walk
-    // cannot read is the one failure reported.
-    SourceFolder source;
-    if (against) {
-        std::vector<PlanProblem> problems;
-        if (!ReadSourceFolder(folder, &source, &problems)) {
-            for (const PlanProblem& p : problems)
-                Error(p.file + ": " + p.message);
-            return EXIT_DATA;
-        }
-    }
-    InstallerFile installer;
-    std::string error;
-    if (!installer.Open(setup, &error)) {
-        Error(error);
-        return EXIT_DATA;
-    }
-    const std::vector<ListedEntry>& entries = installer.Entries();
-
-    // What will be decoded. Alone, each distinct stream once: entries that
-    // share a payload share its verdict. Against a folder, each entry whose
-    // file has its length; another length is a difference found unread.
-    struct Plan {
-        const fs::path* file = nullptr;
-        int64_t fileSize = -1;
-        int firstOfStream = -1;
-    };
-    std::vector<Plan> plans(entries.size());
-    std::map<std::pair<uint32_t, uint32_t>, int> streams;
-    DecodeProgress progress;
-    for (size_t i = 0; i < entries.size(); ++i) {
-        const ListedEntry& e = entries[i];
-        const uint64_t unpacked = e.unpackedSize > 0 ? static_cast<uint64_t>(e.unpackedSize) : 0;
-        if (against) {
-            const std::string& stored = e.storedName;
-            const auto found = source.files.find(stored.substr(0, stored.size() - SFX_NAME_SUFFIX_LENGTH));
-            if (found == source.files.end())
-                continue;
-            plans[i].file = &found->second;
-            std::error_code ec;
-            const uintmax_t size = fs::file_size(found->second, ec);
-            plans[i].fileSize = ec ? -1 : static_cast<int64_t>(size);
-            if (plans[i].fileSize == e.unpackedSize) {
-                ++progress.entriesTotal;
-                progress.bytesTotal += unpacked;
-            }
-        } else {
-            const auto [it, fresh] = streams.emplace(std::make_pair(e.offset, e.packedSize), static_cast<int>(i));
-            plans[i].firstOfStream = it->second;
-            if (fresh) {
-                ++progress.entriesTotal;
-                progress.bytesTotal += unpacked;
-            }
-        }
-    }
-    const uint64_t total = UnpackedTotal(entries);
-    AnnounceIfLarge(setup, entries.size(), total,
-                    !against && progress.bytesTotal < total
-                        ? ", " + FormatBytes(progress.bytesTotal) + " of it in " +
-                              std::to_string(progress.entriesTotal) + " distinct stream(s)"
-                        : std::string());
-
-    InterruptGuard interruptible;
-    ProgressLine line(StderrIsTerminal());
-    progress.line = &line;
-    std::vector<CLzariCodec::Status> verdicts(entries.size(), CLzariCodec::STATUS_OK);
-    std::set<std::string> matched;
-    int problems = 0;
-    const auto report = [&](const std::string& message) {
-        line.Clear();
-        Error(message);
-        ++problems;
-    };
-    for (size_t i = 0; i < entries.size(); ++i) {
-        const ListedEntry& e = entries[i];
-        const std::string& stored = e.storedName;
-        const std::string installed = stored.substr(0, stored.size() - SFX_NAME_SUFFIX_LENGTH);
-        const std::string shown = Printable(setup) + ": " + Utf8FromGbk(installed);
-        bool interrupted = false;
-        if (against) {
-            const Plan& plan = plans[i];
-            if (!plan.file) {
-                report(Utf8FromGbk(installed) + ": not in " + Printable(folder));
-                continue;
-            }
-            matched.insert(installed);
-            const std::string file = Printable(*plan.file);
-            errno = 0;
-            FILE* in = plan.fileSize == e.unpackedSize ? OpenHostFile(*plan.file, "rb") : nullptr;
-            if (plan.fileSize < 0 || (plan.fileSize == e.unpackedSize && !in)) {
-                report(file + ": cannot read: " + std::strerror(errno ? errno : EIO));
-            } else if (plan.fileSize != e.unpackedSize) {
-                report(Utf8FromGbk(installed) + ": differs from " + file + " (" + std::to_string(e.unpackedSize) +
-                       " bytes in the installer, " + std::to_string(plan.fileSize) + " in the folder)");
-            } else {
-                CompareSink sink(&progress, in);
-                const CLzariCodec::Status status = installer.Decode(e, &sink);
-                interrupted = sink.WasInterrupted();
-                if (interrupted)
-                    ;
-                else if (sink.ReadFailed())
-                    report(file + ": cannot read: " + std::strerror(EIO));
-                else if (sink.Differs() || (status == CLzariCodec::STATUS_OK && !sink.SourceEnded()))
-                    report(Utf8FromGbk(installed) + ": differs from " + file);
-                else if (status != CLzariCodec::STATUS_OK)
-                    report(shown + ": " + DecodeFailureText(status));
-                ++progress.entriesDone;
-            }
-            if (in)
-                std::fclose(in);
-        } else if (plans[i].firstOfStream == static_cast<int>(i)) {
-            EntrySink sink(&progress);
-            verdicts[i] = installer.Decode(e, &sink);
-            interrupted = sink.WasInterrupted();
-            ++progress.entriesDone;
-        } else {
-            verdicts[i] = verdicts[static_cast<size_t>(plans[i].firstOfStream)];
-        }
-        if (interrupted) {
-            line.Clear();
-            Error("interrupted; nothing written");
-            return InterruptExitCode();
-        }
-        if (!against && verdicts[i] != CLzariCodec::STATUS_OK)
-            report(shown + ": " + DecodeFailureText(verdicts[i]));
-        if (args.Has("-v")) {
-            line.Clear();
-            std::printf("%4zu/%zu  %s\n", i + 1, entries.size(), Utf8FromGbk(stored).c_str());
-            std::fflush(stdout);
-        }
-    }
-    line.Clear();
-    // Every file of the folder must be in the installer.
-    for (const auto& [installed, path] : source.files)
-        if (!matched.count(installed))
-            report(Printable(path) + ": not in the installer");
-    for (const PlanProblem& p : source.refused)
-        report(p.file + ": not in the installer (" + p.message + ")");
-    if (problems) {
-        Error(std::to_string(problems) + " problem(s)");
-        return EXIT_DATA;
-    }
-    std::printf("%s: %zu entries decode whole%s\n", Printable(setup).c_str(), entries.size(), against ? " and match" : "");
-    std::printf("%s\n", SignatureText(installer.CertificateTableSize()).c_str());
     return EXIT_OK;
 }
 

@@ -6,6 +6,7 @@
 
 #include "Host.h"
 #include "HostText.h"
+#include "Tool.h"
 #include "archive/SfxArchive.h"
 #include "framework/FileSystem.h"
 #include "lzari/LzariCodec.h"
@@ -111,6 +112,34 @@ bool SameBytes(FILE* a, uint64_t aStart, FILE* b, uint64_t bStart, uint64_t leng
         length -= want;
     }
     return true;
+}
+
+// Setups that unpack to this much or more are announced before the work
+// starts: the codec decodes program files at about 50 MB a second, so
+// that is a wait of five seconds or more, and a hand-made setup may claim
+// far more than its own size.
+namespace {
+
+constexpr uint64_t kLargeUnpacked = uint64_t(256) << 20;
+
+}  // namespace
+
+uint64_t UnpackedTotal(const std::vector<ListedEntry>& entries)
+{
+    uint64_t total = 0;
+    for (const ListedEntry& e : entries)
+        if (e.unpackedSize > 0)
+            total += static_cast<uint64_t>(e.unpackedSize);
+    return total;
+}
+
+void AnnounceIfLarge(const fs::path& setup, size_t entries, uint64_t unpacked, const std::string& more)
+{
+    if (unpacked < kLargeUnpacked)
+        return;
+    std::printf("%s: %zu entries, %s unpacked%s\n", Printable(setup).c_str(), entries, FormatBytes(unpacked).c_str(),
+                more.c_str());
+    std::fflush(stdout);
 }
 
 }  // namespace sfxpack

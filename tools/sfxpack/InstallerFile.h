@@ -89,4 +89,10 @@ std::string SignatureText(uint32_t certificateTableSize);
 // read error.
 bool SameBytes(FILE* a, uint64_t aStart, FILE* b, uint64_t bStart, uint64_t length);
 
+// The sum of the entries' length fields.
+uint64_t UnpackedTotal(const std::vector<ListedEntry>& entries);
+// Prints "SETUP: N entries, SIZE unpacked" plus more before long work: when
+// the setup unpacks to 256 MiB or more.
+void AnnounceIfLarge(const std::filesystem::path& setup, size_t entries, uint64_t unpacked, const std::string& more);
+
 }  // namespace sfxpack
