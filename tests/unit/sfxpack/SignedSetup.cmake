@@ -6,11 +6,8 @@
 #
 # cmake -DEXE=... [-DEMULATOR=...] [-DSTUB=...] [-DRENDO=...] -DWORK=... -P SignedSetup.cmake
 # Without STUB a PE image of headers only stands in for the installer.
-foreach(var EXE WORK)
-  if(NOT DEFINED ${var})
-    message(FATAL_ERROR "${var} is not set")
-  endif()
-endforeach()
+include(${CMAKE_CURRENT_LIST_DIR}/../../../cmake/SfxScript.cmake)
+sfx_require(EXE WORK)
 find_program(OPENSSL openssl REQUIRED)
 find_program(OSSLSIGNCODE osslsigncode REQUIRED)
 
@@ -25,12 +22,6 @@ function(expect text)
   string(FIND "${last_out}" "${text}" at)
   if(at EQUAL -1)
     message(FATAL_ERROR "expected \"${text}\" in:\n${last_out}")
-  endif()
-endfunction()
-function(tool)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT rc STREQUAL "0")
-    message(FATAL_ERROR "${ARGN}: exit ${rc}\n${out}\n${err}")
   endif()
 endfunction()
 
@@ -66,10 +57,10 @@ if(RENDO)
 endif()
 
 # The certificate lives for this run only.
-tool(${OPENSSL} req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Orvex test signing"
+sfx_check_run(${OPENSSL} req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Orvex test signing"
      -keyout "${WORK}/key.pem" -out "${WORK}/cert.pem")
 run(0 build --stub "${STUB}" --from "${src}" -o "${WORK}/unsigned.exe" --quiet)
-tool(${OSSLSIGNCODE} sign -certs "${WORK}/cert.pem" -key "${WORK}/key.pem" -n "Orvex"
+sfx_check_run(${OSSLSIGNCODE} sign -certs "${WORK}/cert.pem" -key "${WORK}/key.pem" -n "Orvex"
      -in "${WORK}/unsigned.exe" -out "${WORK}/signed.exe")
 set(setup "${WORK}/signed.exe")
 file(SHA256 "${setup}" before)
@@ -98,10 +89,10 @@ file(SHA256 "${setup}" after)
 if(NOT before STREQUAL after)
   message(FATAL_ERROR "reading the signed setup changed it")
 endif()
-tool(${OSSLSIGNCODE} verify -CAfile "${WORK}/cert.pem" -in "${setup}")
+sfx_check_run(${OSSLSIGNCODE} verify -CAfile "${WORK}/cert.pem" -in "${setup}")
 
 # Appending behind a signature would break it.
-tool(${OSSLSIGNCODE} sign -certs "${WORK}/cert.pem" -key "${WORK}/key.pem" -in "${STUB}" -out "${WORK}/signed-stub.exe")
+sfx_check_run(${OSSLSIGNCODE} sign -certs "${WORK}/cert.pem" -key "${WORK}/key.pem" -in "${STUB}" -out "${WORK}/signed-stub.exe")
 run(1 build --stub "${WORK}/signed-stub.exe" --from "${src}" -o "${WORK}/refused.exe")
 expect("the stub is signed; build with the unsigned stub and sign the finished setup")
 if(EXISTS "${WORK}/refused.exe")
