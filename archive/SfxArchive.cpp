@@ -158,6 +158,7 @@ int CSfxArchive::ReadDirectory(CString strArchivePath)
     ResetEntries();
     m_strLastError.Empty();
     m_nArchiveEnd = 0;
+    m_nDirectoryStart = 0;
     m_nTableOffset = m_nTableSize = 0;
     CFile file;
     CFileException openError;
@@ -224,6 +225,7 @@ int CSfxArchive::ReadDirectory(CString strArchivePath)
         // and holds at least a stream's length field: a shorter one is found
         // here, before an earlier installation's file is replaced by nothing.
         const int64_t directoryStart = length - d;
+        m_nDirectoryStart = directoryStart;
         for (int i = 0; i < m_nEntryCount; ++i) {
             const SfxEntry& entry = m_entries[i];
             if (entry.m_nOffset < 0 || entry.m_nPackedSize < SFX_MIN_PAYLOAD_LENGTH ||

@@ -32,6 +32,13 @@ enum {
     SFX_ERR_REOPEN_SELF = 1006,    // the archive cannot be opened a second time
     SFX_ERR_DAMAGED = 1007,        // the directory or a payload is damaged
     SFX_ERR_FILE_IO = 1008,        // a file could not be read or written whole (full disk, I/O error)
+    // Found before the first write: nothing was written, the user can change
+    // something and start again.
+    SFX_ERR_BAD_FOLDER = 1009,     // the folder is not absolute, or cannot be made or written in
+    SFX_ERR_PATH_TOO_LONG = 1010,  // a path of the run would reach MAX_PATH
+    SFX_ERR_NO_SPACE = 1011,       // the volume has too little free space for the run and its undo
+    SFX_ERR_IN_USE = 1012,         // a file to be replaced is open elsewhere (a running client)
+    SFX_ERR_CANCELLED = 1013,      // the caller's pulse asked to stop (an interrupt); the run was undone
 };
 
 // The most bytes copied from the archive in one read.
@@ -61,6 +68,12 @@ enum {
 
 // Called after each unpacked entry; the result is ignored.
 typedef int (*SfxProgressFn)(SfxEntry* pEntry, void* pContext);
+
+// Called often during long work (at least every 64 KiB read, hashed or
+// written): a window answers its messages here, a tool looks for an
+// interrupt. Returns false to stop the run, which is then undone and ends
+// with SFX_ERR_CANCELLED.
+typedef bool (*SfxPulseFn)(void* pContext);
 
 // A short text for a result code (for tools and logs; the dialog has its own).
 const char* SfxResultText(int code);
@@ -94,6 +107,9 @@ public:
     // Where the last ReadDirectory found the archive's end, and the
     // certificate table behind it (size 0: the file is not signed).
     int64_t GetArchiveEnd() const { return m_nArchiveEnd; }
+    // Where the directory records begin (the end of the last payload in a
+    // setup sfxpack wrote).
+    int64_t GetDirectoryStart() const { return m_nDirectoryStart; }
     uint32_t GetCertificateTableOffset() const { return m_nTableOffset; }
     uint32_t GetCertificateTableSize() const { return m_nTableSize; }
     // The file-error text of the last failure (empty when none); for tools.
@@ -113,6 +129,7 @@ private:
     CString m_strArchivePath;
     CString m_strLastError;
     int64_t m_nArchiveEnd = 0;
+    int64_t m_nDirectoryStart = 0;
     uint32_t m_nTableOffset = 0;
     uint32_t m_nTableSize = 0;
 };
