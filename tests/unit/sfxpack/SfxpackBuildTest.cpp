@@ -179,6 +179,7 @@ TEST_F(SfxpackBuildTest, EveryRefusalIsReportedAtOnceNamingItsFile)
     add("smile-\xF0\x9F\x98\x80.txt", "x", "cannot be written in GBK");
     add("a.txt", "1", "is the installed name of");
     Write(Src("A.TXT.zup"), "2");
+    add("bin/client.dll.zbk", "x", "uses for its own files");
     Write(m_root / "stub.exe", "MZ but no more");
     cases.push_back({m_root / "stub.exe", "not a PE executable"});
 #ifdef _WIN32
@@ -572,36 +573,54 @@ TEST_F(SfxpackBuildTest, VerifyAndDiffWriteNothingAndDecodeASharedStreamOnce)
     EXPECT_TRUE(fs::is_empty(scratch));
 }
 
-TEST_F(SfxpackBuildTest, AnInterruptDuringExtractLeavesOnlyWholeFiles)
+TEST_F(SfxpackBuildTest, AnInterruptOrAKillDuringExtractLeavesTheFolderAsItWas)
 {
-    // The last entry is unpacked first; the large one takes a while.
+    // The last entry is unpacked first, so small.txt is replaced before the
+    // large one, which takes a while.
     const std::string big = std::string(128u << 20, 'A');
     const fs::path setup = m_root / "setup.exe";
     Write(setup, SfxBuildImage(FakeStub(), {{"big.bin.zup", PackBytes(big)}, {"small.txt.zup", PackBytes("small")}}));
     const fs::path dest = m_root / "dest";
+    Write(dest / "small.txt", "earlier");
+    fs::permissions(dest / "small.txt", fs::perms::owner_read);
+    Write(dest / "mine.txt", "the user's own");
+    const std::string before = DescribeTree(AnsiOf(dest));
     const fs::path log = m_root / "stderr.txt";
-    std::fflush(nullptr);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        dup2(fd, 2);
-        _exit(RunExtract({U8(setup), U8(dest)}));
-    }
-    // Once the final file is being written, its replacement has begun.
-    std::error_code ec;
-    while (!(fs::exists(dest / "big.bin", ec) && fs::file_size(dest / "big.bin", ec) > 0))
-        usleep(1000);
-    kill(child, SIGINT);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 130);
+    // Stops extract once the large file's new content is being written.
+    const auto runUntilBusy = [&](int signalNumber) {
+        std::fflush(nullptr);
+        const pid_t child = fork();
+        if (child == 0) {
+            const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            dup2(fd, 2);
+            _exit(RunExtract({U8(setup), U8(dest)}));
+        }
+        std::error_code ec;
+        while (!(fs::exists(dest / "big.bin.zun", ec) && fs::file_size(dest / "big.bin.zun", ec) > 0))
+            usleep(1000);
+        kill(child, signalNumber);
+        int status = 0;
+        waitpid(child, &status, 0);
+        return status;
+    };
+
+    const int interrupted = runUntilBusy(SIGINT);
+    ASSERT_TRUE(WIFEXITED(interrupted));
+    EXPECT_EQ(WEXITSTATUS(interrupted), 130);
+    EXPECT_EQ(DescribeTree(AnsiOf(dest)), before);
+    EXPECT_EQ(Read(log), "sfxpack: interrupted; " + Printable(dest) + " is as it was\n");
+
+    // Killed outright, the run leaves its backups; the next one puts them
+    // back before it installs, and nothing of either run is left over.
+    const int killed = runUntilBusy(SIGKILL);
+    ASSERT_TRUE(WIFSIGNALED(killed));
+    EXPECT_TRUE(fs::exists(dest / "small.txt.zbk"));
+    const Outcome again = Capture(RunExtract, {U8(setup), U8(dest)});
+    EXPECT_EQ(again.code, EXIT_OK) << again.err;
     EXPECT_EQ(Read(dest / "small.txt"), "small");
-    EXPECT_FALSE(fs::exists(dest / "big.bin"));
-    EXPECT_FALSE(fs::exists(dest / "big.bin.zup"));
-    EXPECT_EQ(Read(log), "sfxpack: interrupted; 1 of 2 entries complete in " + Printable(dest) + ", the incomplete " +
-                             Printable(dest / "big.bin") + " removed\n");
+    EXPECT_EQ(Read(dest / "big.bin"), big);
+    EXPECT_EQ(Read(dest / "mine.txt"), "the user's own");
+    EXPECT_EQ(ListFilesBelow(AnsiOf(dest)), (std::vector<std::string>{"big.bin", "mine.txt", "small.txt"}));
 }
 
 #endif
