@@ -25,6 +25,13 @@ int RootLength(const CString& folder)
 
 }  // namespace
 
+std::string SfxMegabytes(uint64_t bytes, bool roundUp)
+{
+    const uint64_t mb = uint64_t(1) << 20;
+    const uint64_t tenths = (bytes * 10 + (roundUp ? mb - 1 : 0)) / mb;
+    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
+}
+
 CSfxRunChecks::CSfxRunChecks(const CSfxArchive& archive, CFile& file, const CString& folder, const bool* writes)
     : m_archive(archive), m_file(file), m_folder(folder), m_writes(writes)
 {

@@ -10,6 +10,7 @@
 // are looked at: keep mode leaves the protected ones out, as the walk does.
 #pragma once
 #include <cstdint>
+#include <string>
 
 #include "archive/SfxArchive.h"
 #include "archive/SfxUndo.h"
@@ -20,6 +21,10 @@
 // folder that is to be made (room for an 8.3 name below it).
 constexpr int SFX_MAX_PATH = 260;
 constexpr int SFX_MAX_FOLDER_PATH = 248;
+
+// Bytes as MB (2^20 bytes) with one decimal, rounded up or down, so that
+// a need shown beside what is available never looks covered.
+std::string SfxMegabytes(uint64_t bytes, bool roundUp);
 
 struct SfxRunReport {
     CString path;            // the folder or the file that stops the run

@@ -15,6 +15,7 @@
 #include "app/SfxAppState.h"
 #include "app/SfxRunState.h"
 #include "archive/SfxArchive.h"
+#include "archive/SfxRunChecks.h"
 
 namespace fs = std::filesystem;
 
@@ -52,11 +53,6 @@ std::string Explain(const CSfxArchive& engine, int result, const fs::path& setup
         const std::string text = ansi.str();
         return text.rfind(".\\", 0) == 0 ? Printable(HostPathBelow(dest, text.substr(2))) : Utf8FromGbk(text);
     };
-    const auto megabytes = [](uint64_t bytes, bool roundUp) {
-        // One decimal, rounded so that the two never look equal.
-        const uint64_t tenths = (bytes * 10 + (roundUp ? (1 << 20) - 1 : 0)) >> 20;
-        return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
-    };
     switch (result) {
     case SFX_ERR_DAMAGED:
         if (!engine.HasWritten()) {
@@ -70,8 +66,8 @@ std::string Explain(const CSfxArchive& engine, int result, const fs::path& setup
     case SFX_ERR_IN_USE:
         return below(engine.GetProblemPath()) + ": the file is in use; quit Orvex and try again";
     case SFX_ERR_NO_SPACE:
-        return Printable(dest) + ": not enough free space: " + megabytes(engine.GetSpaceNeeded(), true) + " MB needed, " +
-               megabytes(engine.GetSpaceAvailable(), false) + " MB available";
+        return Printable(dest) + ": not enough free space: " + SfxMegabytes(engine.GetSpaceNeeded(), true) + " MB needed, " +
+               SfxMegabytes(engine.GetSpaceAvailable(), false) + " MB available";
     case SFX_ERR_BAD_FOLDER:
         return below(engine.GetProblemPath()) + ": cannot install here; choose another folder" +
                (engine.GetLastErrorText().IsEmpty() ? "" : " (" + below(engine.GetLastErrorText()) + ")");
