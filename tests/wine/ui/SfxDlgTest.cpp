@@ -371,6 +371,7 @@ TEST_P(SfxDlgFailureTest, ShowsTheFailureTextAndCountsDownNothing)
             DialogDriver::WaitUntil([&] { return d.Text(IDC_STATUS) == expected; }, 60000);
             const size_t from = d.Events().size();
             status = d.Text(IDC_STATUS);
+            WritePng(CaptureWindow(d.Dialog()), ScreenshotPath((std::string("failure-") + c.label + ".png").c_str()));
             // A countdown would tick within a second: let the close-watch
             // timer tick three times (1.5 s) first.
             waited = DialogDriver::WaitUntil([&] { return CloseWatchTicksAfter(d, from, 3); }, 20000);

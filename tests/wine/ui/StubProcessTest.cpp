@@ -12,6 +12,7 @@
 #include "resource.h"
 #include "archive/SfxArchiveWriter.h"
 #include "support/ArchiveFixtures.h"
+#include "Capture.h"
 #include "InstallerProcess.h"
 #include "support/TempDir.h"
 
@@ -148,6 +149,7 @@ TEST_F(StubProcessTest, ARunningClientIsNamedAndStartWorksOnceItHasQuit)
     EXPECT_TRUE(WaitUntil([&] { return DialogItemText(dlg, IDC_STATUS) == expected; }, 60000))
         << DialogItemText(dlg, IDC_STATUS);
     EXPECT_TRUE(WaitUntil([&] { return StartEnabled(dlg); }, 5000));
+    WritePng(CaptureWindow(dlg), ScreenshotPath("installer-client-in-use.png"));
     EXPECT_EQ(ReadBinaryFile(dest + "\\data\\text.txt"), "earlier text");
 
     CloseHandle(client);
@@ -205,6 +207,7 @@ TEST_F(StubProcessTest, AFullDriveIsFoundBeforeTheFirstWriteAndFreeingSpaceLetsI
     EXPECT_GE(needed, 1.0);
     EXPECT_NEAR(available, 0.35, 0.051);  // 0.39 MB, shown rounded down
     EXPECT_TRUE(WaitUntil([&] { return StartEnabled(dlg); }, 5000));
+    WritePng(CaptureWindow(dlg), ScreenshotPath("installer-drive-full.png"));
     EXPECT_EQ(ReadBinaryFile(dest + "\\Rendo.exe"), "earlier client");
 
     DeleteFileA(filler);
@@ -220,11 +223,11 @@ TEST_F(StubProcessTest, AFullDriveIsFoundBeforeTheFirstWriteAndFreeingSpaceLetsI
 
 TEST_F(StubProcessTest, TheWindowAnswersOtherProgramsWhileALongEntryUnpacks)
 {
-    // The small file is unpacked first; then four large ones take about a
-    // second each (one stream, packed once).
+    // The small file is unpacked first; then six large ones take a while
+    // each (one stream, packed once).
     const std::string history = PackBytes(std::string(size_t(64) << 20, '\0'));
     std::vector<SfxPackedEntry> entries;
-    for (const char* name : {"h1.bin.zup", "h2.bin.zup", "h3.bin.zup", "h4.bin.zup"})
+    for (const char* name : {"h1.bin.zup", "h2.bin.zup", "h3.bin.zup", "h4.bin.zup", "h5.bin.zup", "h6.bin.zup"})
         entries.push_back({name, history});
     entries.push_back({"readme.txt.zup", PackBytes("Orvex")});
     const CString exe = m_tmp.Path() + "\\OrvexSetup.exe";
@@ -245,7 +248,7 @@ TEST_F(StubProcessTest, TheWindowAnswersOtherProgramsWhileALongEntryUnpacks)
         EXPECT_TRUE(answered);
         EXPECT_EQ(std::string(caption), "Orvex通讯管理系统安装提示");
         answeredWhileBusy += answered;
-        Sleep(100);
+        Sleep(20);
     }
     EXPECT_GE(answeredWhileBusy, 5);
     EXPECT_TRUE(WaitUntil([&] { return DialogItemText(dlg, IDC_STATUS) == kDone; }, 60000));
