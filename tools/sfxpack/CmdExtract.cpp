@@ -29,10 +29,14 @@ std::vector<fs::path> MissingFolders(const fs::path& dest)
 {
     std::vector<fs::path> missing;
     std::error_code ec;
-    for (fs::path p = fs::absolute(dest, ec); !ec && !p.empty() && !fs::exists(fs::symlink_status(p, ec)); p = p.parent_path()) {
-        missing.push_back(p);
-        if (p == p.parent_path())
+    const fs::path absolute = fs::absolute(dest, ec);
+    if (ec)
+        return missing;
+    for (fs::path p = absolute; !p.empty() && p != p.parent_path(); p = p.parent_path()) {
+        std::error_code missingError;  // set for a name that is not there
+        if (fs::exists(fs::symlink_status(p, missingError)))
             break;
+        missing.push_back(p);
     }
     return missing;
 }
@@ -121,8 +125,11 @@ struct EngineRun {
             *error = "cannot tell the current folder: " + ec.message();
             return SFX_ERR_BAD_FOLDER;
         }
-        if (!EnterFolder(dest, error))
+        std::string detail;
+        if (!EnterFolder(dest, &detail)) {
+            *error = Printable(dest) + ": cannot install here; choose another folder (" + detail + ")";
             return SFX_ERR_BAD_FOLDER;
+        }
         archive.SetArchivePath(setupPath.Ansi());
         const int result = archive.ExtractAll(".", &EngineRun::Progress, this);
         fs::current_path(before, ec);

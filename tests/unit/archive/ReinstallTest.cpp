@@ -6,69 +6,10 @@
 #include "EngineFixture.h"
 #include "archive/SfxArchiveWriter.h"
 #include "framework/FileSystem.h"
+#include "support/HeldOpen.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
-
-#include "framework/HostPath.h"
-#endif
 
 namespace {
-
-// Another program holding a file open, as a running client holds its own
-// executable: on Windows a handle that shares nothing; on Linux the file
-// run as a program (a copy of sleep), which the system refuses to open for
-// writing.
-class HeldOpen {
-public:
-    explicit HeldOpen(const CString& path)
-    {
-#ifdef _WIN32
-        m_handle = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-#else
-        const std::string host = HostPathFromAnsi(path);
-        std::filesystem::copy_file("/bin/sleep", host, std::filesystem::copy_options::overwrite_existing);
-        std::filesystem::permissions(host, std::filesystem::perms::owner_all);
-        m_child = fork();
-        if (m_child == 0) {
-            execl(host.c_str(), "sleep", "60", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        // Running once its image is the file.
-        for (int i = 0; i < 2000 && std::filesystem::read_symlink("/proc/" + std::to_string(m_child) + "/exe") != host; ++i)
-            usleep(1000);
-#endif
-    }
-    ~HeldOpen() { Release(); }
-    void Release()
-    {
-#ifdef _WIN32
-        if (m_handle != INVALID_HANDLE_VALUE)
-            CloseHandle(m_handle);
-        m_handle = INVALID_HANDLE_VALUE;
-#else
-        if (m_child > 0) {
-            kill(m_child, SIGKILL);
-            waitpid(m_child, nullptr, 0);
-        }
-        m_child = -1;
-#endif
-    }
-
-private:
-#ifdef _WIN32
-    HANDLE m_handle = INVALID_HANDLE_VALUE;
-#else
-    pid_t m_child = -1;
-#endif
-};
 
 class ReinstallTest : public EngineTest {
 protected:

@@ -15,6 +15,7 @@
 #include "archive/SfxArchive.h"
 #include "archive/SfxArchiveWriter.h"
 #include "support/ArchiveFixtures.h"
+#include "support/HeldOpen.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -571,6 +572,43 @@ TEST_F(SfxpackBuildTest, VerifyAndDiffWriteNothingAndDecodeASharedStreamOnce)
     EXPECT_EQ(LinesWith(compared.out, "changed  f1000: content").size(), 1u) << compared.out;
     EXPECT_EQ(LinesWith(compared.out, "0 added, 0 removed, 1 changed").size(), 1u) << compared.out;
     EXPECT_TRUE(fs::is_empty(scratch));
+}
+
+TEST_F(SfxpackBuildTest, ExtractStopsBeforeItsFirstWriteAndSaysWhatToDo)
+{
+    const fs::path setup = m_root / "setup.exe";
+    TestRandom random(5);
+    Write(setup, SfxBuildImage(FakeStub(), {{"Rendo.exe.zup", PackBytes("new client")},
+                                            {"data.bin.zup", PackBytes(random.Bytes(300 * 1024))}}));
+    const auto extract = [&](const fs::path& dest) {
+        const Outcome o = Capture(RunExtract, {U8(setup), U8(dest)});
+        EXPECT_EQ(o.code, EXIT_DATA) << o.err;
+        return o.err;
+    };
+    // A running client: Linux refuses to open a running program for writing.
+    const fs::path dest = m_root / "dest";
+    fs::create_directory(dest);
+    {
+        HeldOpen client(AnsiOf(dest / "Rendo.exe"));
+        const std::string before = DescribeTree(AnsiOf(dest));
+        EXPECT_EQ(extract(dest), "sfxpack: " + Printable(dest / "Rendo.exe") + ": the file is in use; quit Orvex and try again\n");
+        EXPECT_EQ(DescribeTree(AnsiOf(dest)), before);
+    }
+    // A file where the folder should be.
+    Write(m_root / "plain", "");
+    EXPECT_EQ(extract(m_root / "plain" / "dest").rfind("sfxpack: " + Printable(m_root / "plain" / "dest") +
+                                                         ": cannot install here; choose another folder", 0),
+              0u);
+    // Too little space: found before anything is written.
+    const fs::path disk = m_root / "disk";
+    fs::create_directory(disk);
+    SmallDisk small(disk, 256);
+    if (!small.Mounted())
+        GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(small.Errno());
+    // The folders made for the run go again.
+    EXPECT_EQ(extract(disk / "new" / "dest"),
+              "sfxpack: " + Printable(disk / "new" / "dest") + ": not enough free space: 0.6 MB needed, 0.2 MB available\n");
+    EXPECT_TRUE(fs::is_empty(disk));
 }
 
 TEST_F(SfxpackBuildTest, AnInterruptOrAKillDuringExtractLeavesTheFolderAsItWas)
