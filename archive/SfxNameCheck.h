@@ -18,6 +18,7 @@ enum SfxNameProblem {
     SFX_NAME_DEVICE,           // a component names a device (CON, NUL, COM1, ...)
     SFX_NAME_NO_FILE_NAME,     // the installed name ends in a separator
     SFX_NAME_RESERVED,         // a part ends in a suffix the engine gives its own files
+    SFX_NAME_SUFFIX_SEPARATOR, // the 4-byte suffix holds a separator: the temporary file would lie below the installed one
 };
 
 // The engine's own files beside an installed file NAME, besides NAME.zup

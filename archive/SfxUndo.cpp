@@ -14,9 +14,11 @@ namespace {
 const char kJournalTag[] = "SFXUNDO1";
 const int kJournalTagLength = sizeof(kJournalTag) - 1;
 
+// Removes a file the run made or moved. A folder of that name is none of
+// its files: it was made for another entry, and goes with its own step.
 bool RemoveIfThere(const CString& path)
 {
-    if (!FileExists(path))
+    if (!FileExists(path) || FsIsFolder(path))
         return true;
     FsClearAttributes(path);
     FsDeleteFile(path);
