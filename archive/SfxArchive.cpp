@@ -116,17 +116,23 @@ CString CSfxArchive::GetArchivePath()
     return m_strArchivePath.IsEmpty() ? GetModulePath() : m_strArchivePath;
 }
 
-CString CSfxArchive::EnsureTrailingBackslash(CString& strFolder)
+CString SfxWithTrailingBackslash(CString folder)
 {
     // The last character, not the last byte: a folder ending in a
     // double-byte character such as "誠" (D5 5C) still needs its separator.
-    const char* text = strFolder;
+    const char* text = folder;
     int last = -1;
     for (int i = 0; text[i] != '\0'; i += AfxCharLength(text + i))
         last = i;
     const bool endsInSeparator = last >= 0 && text[last] == '\\' && AfxCharLength(text + last) == 1;
     if (!endsInSeparator)
-        strFolder += '\\';
+        folder += '\\';
+    return folder;
+}
+
+CString CSfxArchive::EnsureTrailingBackslash(CString& strFolder)
+{
+    strFolder = SfxWithTrailingBackslash(strFolder);
     return strFolder;
 }
 

@@ -173,5 +173,9 @@ private:
     uint32_t m_nTableSize = 0;
 };
 
+// The folder with one backslash after its last character (a double-byte
+// character whose second byte is 0x5C is not one).
+CString SfxWithTrailingBackslash(CString folder);
+
 // True when an element of the list equals the string byte for byte.
 bool IsInStringList(CStringArray& list, CString str);
