@@ -1,15 +1,14 @@
 // diff: what changed between two builds of an installer.
 #include <cstdio>
-#include <array>
 #include <map>
 
 #include "Commands.h"
 #include "Help.h"
 #include "HostText.h"
 #include "InstallerFile.h"
-#include "Sha256.h"
 #include "Tool.h"
 #include "archive/SfxLayout.h"
+#include "archive/Sha256.h"
 
 namespace fs = std::filesystem;
 
@@ -22,7 +21,7 @@ namespace {
 class HashSink : public EntrySink {
 public:
     using EntrySink::EntrySink;
-    std::array<uint8_t, 32> Digest() { return m_hash.Finish(); }
+    CSha256::Digest Digest() { return m_hash.Finish(); }
 
 protected:
     bool Take(const unsigned char* data, size_t size) override
@@ -32,7 +31,7 @@ protected:
     }
 
 private:
-    Sha256 m_hash;
+    CSha256 m_hash;
 };
 
 // Entries by stored name. Should one installer hold a name twice, the
