@@ -8,6 +8,7 @@
 #include "archive/SfxArchiveWriter.h"
 #include "lzari/LzariCodec.h"
 #include "support/ArchiveFixtures.h"
+#include "support/DigestStub.h"
 
 namespace fs = std::filesystem;
 using namespace sfxpack;
@@ -104,6 +105,8 @@ TEST_F(SfxpackInspectTest, JsonListingParsesAndMatchesTheFolder)
 
 TEST_F(SfxpackInspectTest, DiffNamesAddedRemovedAndChangedEntries)
 {
+    // The digests change with the entries; the program does not.
+    Write(m_root / "stub.exe", StubWithDigestSection());
     Write(Src("same.txt"), TestRandom(1).Text(3000));
     Write(Src("old.txt"), "going away");
     Write(Src(std::string(kSincere) + ".ini"), "a=1\r\n");
@@ -125,6 +128,7 @@ TEST_F(SfxpackInspectTest, DiffNamesAddedRemovedAndChangedEntries)
     EXPECT_NE(changed[0].find("5 -> 10 bytes"), std::string::npos) << changed[0];
     EXPECT_EQ(LinesWith(o.out, "same.txt").size(), 0u) << o.out;
     EXPECT_EQ(LinesWith(o.out, "1 added, 1 removed, 1 changed").size(), 1u) << o.out;
+    EXPECT_EQ(LinesWith(o.out, "program image").size(), 0u) << o.out;
 
     o = Capture(RunDiff, {U8(b), U8(b)});
     EXPECT_EQ(o.code, EXIT_OK) << o.out;
