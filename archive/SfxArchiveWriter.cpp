@@ -1,5 +1,6 @@
 #include "SfxArchiveWriter.h"
 
+#include "archive/SfxDigest.h"
 #include "archive/SfxLayout.h"
 
 namespace {
@@ -39,9 +40,16 @@ std::string SfxEncodeDirectory(uint32_t firstPayloadOffset, const std::vector<Sf
 
 std::string SfxBuildImage(const std::string& programImage, const std::vector<SfxPackedEntry>& entries)
 {
+    CSfxDigestWriter digests(programImage);
     std::string out = programImage;
-    for (const SfxPackedEntry& entry : entries)
+    for (const SfxPackedEntry& entry : entries) {
         out += entry.packed;
-    out += SfxEncodeDirectory(static_cast<uint32_t>(programImage.size()), entries);
+        digests.Payload(entry.packed.data(), entry.packed.size());
+        digests.EndPayload();
+    }
+    const std::string directory = SfxEncodeDirectory(static_cast<uint32_t>(programImage.size()), entries);
+    out += directory;
+    digests.Directory(directory.data(), directory.size());
+    digests.Fill(&out);
     return out;
 }

@@ -24,5 +24,6 @@ std::string SfxEncodeRecords(const std::vector<SfxRecord>& records);
 // one after another from firstPayloadOffset on, in entry order.
 std::string SfxEncodeDirectory(uint32_t firstPayloadOffset, const std::vector<SfxPackedEntry>& entries);
 
-// The whole file: image, payloads, directory, count and magic.
+// The whole file: image, payloads, directory, count and magic; the digests
+// in the image when it reserves a section for them (SfxDigest.h).
 std::string SfxBuildImage(const std::string& programImage, const std::vector<SfxPackedEntry>& entries);

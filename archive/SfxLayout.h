@@ -35,6 +35,32 @@
 // the end meets the length first. Stored names are relative GBK paths with
 // backslashes, ending in the 4-byte suffix ".zup" (dropped on install).
 //
+// The digests, inside the program image. The stub reserves a PE section
+// named ".sfxdig" (initialized data, all zero as linked, so the stub stays
+// the same bytes for the same sources); sfxpack build fills it in the setup
+// it writes. Nothing behind the image changes for it: a reader that knows
+// only the map above reads a setup with digests as one without.
+//
+//   section start      +--------------------------------+
+//                      | tag "SFXDIGST"           (8)   |
+//                      | version, 1               (4)   |
+//                      | entry count              (4)   |  the archive's count
+//   +16                +--------------------------------+
+//                      | SHA-256 of the directory (32)  |  directory start to E:
+//                      |                                |  records, count, magic
+//   +48                +--------------------------------+
+//                      | SHA-256 of payload 0     (32)  |  its packed bytes
+//                      | ...                            |
+//                      | SHA-256 of payload 255   (32)  |  slots from the count on
+//   +8240              +--------------------------------+  stay zero
+//
+// The section is found through the PE section table by its name. A section
+// left all zero (a stub, or an archive some other packer appended) means
+// "no digests". A filled section holds exactly this layout; a later layout
+// would take another section name, so that every packer fills only a
+// layout it knows. Signing covers the image, and so the digests; the
+// directory digest ends at E, in front of a signature's padding.
+//
 // The writer (sfxpack) and the reader (CSfxArchive) both use these values.
 #pragma once
 #include <cstdint>
@@ -51,3 +77,12 @@ constexpr int SFX_NAME_SUFFIX_LENGTH = 4;
 constexpr int SFX_MIN_NAME_LENGTH = SFX_NAME_SUFFIX_LENGTH + 1;
 constexpr int SFX_MIN_PAYLOAD_LENGTH = 4;  // a stream's length field; an empty file is just that
 constexpr int64_t SFX_MAX_FILE_SIZE = int64_t(1) << 31;  // the file stays below this
+
+// The digest section (see the second map).
+#define SFX_DIGEST_SECTION_NAME ".sfxdig"  // a macro: the stub's section attribute takes it
+constexpr char SFX_DIGEST_TAG[] = "SFXDIGST";
+constexpr int SFX_DIGEST_TAG_LENGTH = sizeof(SFX_DIGEST_TAG) - 1;  // 8, no terminator stored
+constexpr uint32_t SFX_DIGEST_VERSION = 1;
+constexpr int SFX_DIGEST_LENGTH = 32;  // SHA-256
+constexpr int SFX_DIGEST_HEADER_LENGTH = SFX_DIGEST_TAG_LENGTH + 4 + 4;
+constexpr int SFX_DIGEST_SECTION_LENGTH = SFX_DIGEST_HEADER_LENGTH + SFX_DIGEST_LENGTH * (1 + SFX_MAX_ENTRIES);  // 8240

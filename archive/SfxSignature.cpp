@@ -19,21 +19,16 @@ bool ReadLe(SfxReadAtFn read, void* context, int64_t offset, int width, uint32_t
     return true;
 }
 
-struct Memory {
-    const unsigned char* bytes;
-    int64_t length;
-};
+}  // namespace
 
-bool ReadMemory(void* context, int64_t offset, void* buffer, int length)
+bool SfxReadMemoryAt(void* context, int64_t offset, void* buffer, int length)
 {
-    const Memory* m = static_cast<const Memory*>(context);
+    const SfxMemoryFile* m = static_cast<const SfxMemoryFile*>(context);
     if (offset < 0 || length < 0 || offset > m->length || length > m->length - offset)
         return false;
-    std::memcpy(buffer, m->bytes + offset, static_cast<size_t>(length));
+    std::memcpy(buffer, static_cast<const unsigned char*>(m->bytes) + offset, static_cast<size_t>(length));
     return true;
 }
-
-}  // namespace
 
 bool SfxFindCertificateTable(SfxReadAtFn read, void* context, int64_t fileLength, uint32_t* pOffset, uint32_t* pSize)
 {
@@ -106,13 +101,13 @@ SfxArchiveBounds SfxLocateArchiveEnd(SfxReadAtFn read, void* context, int64_t fi
 
 SfxArchiveBounds SfxLocateArchiveEnd(const void* bytes, int64_t length)
 {
-    Memory m{static_cast<const unsigned char*>(bytes), length};
-    return SfxLocateArchiveEnd(&ReadMemory, &m, length);
+    SfxMemoryFile m{bytes, length};
+    return SfxLocateArchiveEnd(&SfxReadMemoryAt, &m, length);
 }
 
 bool SfxHasCertificateTable(const void* bytes, int64_t length)
 {
-    Memory m{static_cast<const unsigned char*>(bytes), length};
+    SfxMemoryFile m{bytes, length};
     uint32_t offset = 0, size = 0;
-    return SfxFindCertificateTable(&ReadMemory, &m, length, &offset, &size);
+    return SfxFindCertificateTable(&SfxReadMemoryAt, &m, length, &offset, &size);
 }

@@ -10,6 +10,13 @@
 // Reads exactly `length` bytes at `offset`; false when they are not all there.
 typedef bool (*SfxReadAtFn)(void* pContext, int64_t offset, void* pBuffer, int length);
 
+// A file held in memory, read through SfxReadMemoryAt (the context).
+struct SfxMemoryFile {
+    const void* bytes;
+    int64_t length;
+};
+bool SfxReadMemoryAt(void* pContext, int64_t offset, void* pBuffer, int length);
+
 struct SfxArchiveBounds {
     int64_t archiveEnd = 0;   // where the magic ends
     uint32_t tableOffset = 0; // the certificate table, when signed

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "BuildPlan.h"
 #include "Commands.h"
@@ -12,6 +13,7 @@
 #include "PackEntries.h"
 #include "Tool.h"
 #include "archive/SfxArchiveWriter.h"
+#include "archive/SfxDigest.h"
 #include "archive/SfxLayout.h"
 #include "archive/SfxSignature.h"
 
@@ -78,13 +80,22 @@ int RunBuild(const std::vector<std::string>& argv)
     // is created.
     std::vector<PlanProblem> problems;
     std::string stub;
-    if (!ReadWholeFile(stubPath, &stub))
+    const bool stubRead = ReadWholeFile(stubPath, &stub);
+    // The digests go into the stub's own section, when it has one.
+    const auto digests = std::make_unique<CSfxDigestWriter>(stub);
+    const int stubDigests = digests->StubSection().state;
+    if (!stubRead)
         problems.push_back({Printable(stubPath), "cannot read the stub"});
     else if (!LooksLikePeExecutable(stub))
         problems.push_back({Printable(stubPath), "the stub is not a PE executable"});
     else if (SfxHasCertificateTable(stub.data(), static_cast<int64_t>(stub.size())))
         // Bytes appended behind a signature break it.
         problems.push_back({Printable(stubPath), "the stub is signed; build with the unsigned stub and sign the finished setup"});
+    else if (stubDigests == SFX_DIGESTS_PRESENT)
+        // Its archive would ride along inside the new setup's image.
+        problems.push_back({Printable(stubPath), "the stub carries digests: it is a built setup; build with the stub itself"});
+    else if (stubDigests == SFX_DIGESTS_DAMAGED)
+        problems.push_back({Printable(stubPath), "the stub's digest section is not empty; build with the stub as linked"});
     const std::vector<PlannedEntry> entries = CollectEntries(from, &problems);
     CheckEntries(from, entries, &problems);
     if (IsInside(outPath, from))
@@ -125,6 +136,8 @@ int RunBuild(const std::vector<std::string>& argv)
     request.progress = [&progress](const PackProgress& p) {
         progress.Show(p.entriesDone, p.entriesTotal, p.bytesDone, p.bytesTotal);
     };
+    if (digests->Fills())
+        request.digests = digests.get();
     std::vector<SfxRecord> records;
     std::string error;
     if (!PackEntries(request, &out, &records, &error)) {
@@ -140,6 +153,15 @@ int RunBuild(const std::vector<std::string>& argv)
     if (!out.Write(directory.data(), directory.size())) {
         Error(Printable(outPath) + ": cannot write: " + std::strerror(errno ? errno : EIO));
         return EXIT_DATA;
+    }
+    if (digests->Fills()) {
+        // The image goes in again with the digests of what stands behind it.
+        digests->Directory(directory.data(), directory.size());
+        errno = 0;
+        if (!digests->Fill(&stub) || !host::Seek(out.Stream(), 0) || !out.Write(stub.data(), stub.size())) {
+            Error(Printable(outPath) + ": cannot write: " + std::strerror(errno ? errno : EIO));
+            return EXIT_DATA;
+        }
     }
     if (!out.Commit(&error)) {
         Error(error);

@@ -1,15 +1,15 @@
 // diff: what changed between two builds of an installer.
 #include <cstdio>
-#include <array>
 #include <map>
+#include <vector>
 
 #include "Commands.h"
 #include "Help.h"
 #include "HostText.h"
 #include "InstallerFile.h"
-#include "Sha256.h"
 #include "Tool.h"
 #include "archive/SfxLayout.h"
+#include "archive/Sha256.h"
 
 namespace fs = std::filesystem;
 
@@ -22,7 +22,7 @@ namespace {
 class HashSink : public EntrySink {
 public:
     using EntrySink::EntrySink;
-    std::array<uint8_t, 32> Digest() { return m_hash.Finish(); }
+    CSha256::Digest Digest() { return m_hash.Finish(); }
 
 protected:
     bool Take(const unsigned char* data, size_t size) override
@@ -32,7 +32,7 @@ protected:
     }
 
 private:
-    Sha256 m_hash;
+    CSha256 m_hash;
 };
 
 // Entries by stored name. Should one installer hold a name twice, the
@@ -48,6 +48,33 @@ std::map<std::string, const ListedEntry*> ByName(const std::vector<ListedEntry>&
 std::string Shown(const std::string& storedName)
 {
     return Utf8FromGbk(storedName.substr(0, storedName.size() - SFX_NAME_SUFFIX_LENGTH));
+}
+
+// The program images hold the same bytes. The digests and the CheckSum of
+// two setups built on one stub differ with their archives, so they are not
+// counted as the program's.
+bool SameImage(InstallerFile* a, InstallerFile* b)
+{
+    const uint64_t end = a->ImageEnd();
+    if (end != b->ImageEnd())
+        return false;
+    const SfxDigestSection& da = a->Digests();
+    const SfxDigestSection& db = b->Digests();
+    std::vector<std::pair<uint64_t, uint64_t>> skipped;  // [from, to)
+    if (da.state == SFX_DIGESTS_PRESENT && db.state == SFX_DIGESTS_PRESENT && da.offset == db.offset &&
+        da.checksumAt == db.checksumAt && da.checksumAt >= 0 && da.checksumAt < da.offset &&
+        static_cast<uint64_t>(da.offset) + SFX_DIGEST_SECTION_LENGTH <= end) {
+        skipped.push_back({static_cast<uint64_t>(da.checksumAt), static_cast<uint64_t>(da.checksumAt) + 4});
+        skipped.push_back({static_cast<uint64_t>(da.offset), static_cast<uint64_t>(da.offset) + SFX_DIGEST_SECTION_LENGTH});
+    }
+    skipped.push_back({end, end});
+    uint64_t from = 0;
+    for (const auto& [skipFrom, skipTo] : skipped) {
+        if (!SameBytes(a->Stream(), from, b->Stream(), from, skipFrom - from))
+            return false;
+        from = skipTo;
+    }
+    return true;
 }
 
 enum class Change { SAME, PACKING_ONLY, CONTENT, UNREADABLE, INTERRUPTED };
@@ -88,7 +115,7 @@ int RunDiff(const std::vector<std::string>& argv)
         return EXIT_DATA;
     }
     int added = 0, removed = 0, changed = 0;
-    const bool sameImage = a.ImageEnd() == b.ImageEnd() && SameBytes(a.Stream(), 0, b.Stream(), 0, a.ImageEnd());
+    const bool sameImage = SameImage(&a, &b);
     if (!sameImage)
         std::printf("program image differs (%lu -> %lu bytes)\n", static_cast<unsigned long>(a.ImageEnd()),
                     static_cast<unsigned long>(b.ImageEnd()));

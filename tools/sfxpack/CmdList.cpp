@@ -71,6 +71,7 @@ void PrintTable(const InstallerFile& installer)
     std::printf("%zu entries, %llu bytes unpacked, %llu bytes packed (%.1f%%)\n", entries.size(),
                 static_cast<unsigned long long>(t.unpacked), static_cast<unsigned long long>(t.packed),
                 t.unpacked ? 100.0 * static_cast<double>(t.packed) / static_cast<double>(t.unpacked) : 100.0);
+    std::printf("%s\n", DigestsText(installer.Digests()).c_str());
     std::printf("%s\n", SignatureText(installer.CertificateTableSize()).c_str());
 }
 
@@ -90,6 +91,8 @@ void PrintJson(const InstallerFile& installer)
     const Totals t = Sum(entries);
     std::printf("\n  ],\n  \"totals\": {\"entries\": %zu, \"packed_size\": %llu, \"unpacked_size\": %llu},\n",
                 entries.size(), static_cast<unsigned long long>(t.packed), static_cast<unsigned long long>(t.unpacked));
+    // "digests": the image carries a filled digest section (verify checks it).
+    std::printf("  \"digests\": %s,\n", installer.Digests().state != SFX_DIGESTS_NONE ? "true" : "false");
     std::printf("  \"signed\": %s,\n  \"certificate_table_size\": %lu\n}\n", installer.CertificateTableSize() ? "true" : "false",
                 static_cast<unsigned long>(installer.CertificateTableSize()));
 }

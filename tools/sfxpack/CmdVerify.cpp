@@ -172,6 +172,30 @@ int RunVerify(const std::vector<std::string>& argv)
                         : std::string());
 
     InterruptGuard interruptible;
+    // The digests first: they find any changed byte behind the image, also
+    // one that still decodes, and name the entry it belongs to.
+    int badEntry = -1;
+    const int digests = installer.CheckDigests(&badEntry);
+    if (digests == SFX_ERR_CANCELLED) {
+        Error("interrupted; nothing written");
+        return InterruptExitCode();
+    }
+    if (digests != SFX_OK) {
+        if (digests != SFX_ERR_DAMAGED)
+            Error(Printable(setup) + ": cannot read the installer");
+        else if (badEntry >= 0)
+        {
+            const std::string& stored = entries[static_cast<size_t>(badEntry)].storedName;
+            Error(Printable(setup) + ": " + Utf8FromGbk(stored.substr(0, stored.size() - SFX_NAME_SUFFIX_LENGTH)) +
+                  ": the packed bytes differ from their digest; the installer is damaged");
+        }
+        else if (installer.Digests().state == SFX_DIGESTS_DAMAGED)
+            Error(Printable(setup) + ": the digest section is damaged");
+        else
+            Error(Printable(setup) + ": the directory differs from its digest; the installer is damaged");
+        Error("1 problem(s)");
+        return EXIT_DATA;
+    }
     ProgressLine line(StderrIsTerminal());
     progress.line = &line;
     std::vector<CLzariCodec::Status> verdicts(entries.size(), CLzariCodec::STATUS_OK);
@@ -252,6 +276,10 @@ int RunVerify(const std::vector<std::string>& argv)
         return EXIT_DATA;
     }
     std::printf("%s: %zu entries decode whole%s\n", Printable(setup).c_str(), entries.size(), against ? " and match" : "");
+    if (installer.Digests().state == SFX_DIGESTS_PRESENT)
+        std::printf("digests of the %zu entries and of the directory match\n", entries.size());
+    else
+        std::printf("no digests\n");
     std::printf("%s\n", SignatureText(installer.CertificateTableSize()).c_str());
     return EXIT_OK;
 }

@@ -15,6 +15,17 @@ namespace fs = std::filesystem;
 
 namespace sfxpack {
 
+namespace {
+
+bool ReadStreamAt(void* context, int64_t offset, void* buffer, int length)
+{
+    FILE* stream = static_cast<FILE*>(context);
+    return offset >= 0 && length >= 0 && host::Seek(stream, static_cast<uint64_t>(offset)) &&
+           std::fread(buffer, 1, static_cast<size_t>(length), stream) == static_cast<size_t>(length);
+}
+
+}  // namespace
+
 InstallerFile::~InstallerFile()
 {
     if (m_file)
@@ -24,23 +35,26 @@ InstallerFile::~InstallerFile()
 bool InstallerFile::Open(const fs::path& setup, std::string* error)
 {
     m_path = setup;
-    EngineSetupPath setupPath;
-    if (!setupPath.Open(setup, error))
+    if (!m_setupPath.Open(setup, error))
         return false;
     // The reader of the installer itself decides what is an archive.
-    const auto archive = std::make_unique<CSfxArchive>();
-    const int result = archive->ReadDirectory(setupPath.Ansi());
+    m_archive = std::make_unique<CSfxArchive>();
+    CSfxArchive* archive = m_archive.get();
+    const int result = archive->ReadDirectory(m_setupPath.Ansi());
     if (result != SFX_OK) {
         *error = Printable(setup) + ": " + SfxResultText(result);
         return false;
     }
     // The very file whose directory was just read, even should the name
     // now stand for another.
-    m_file = FsOpenStream(setupPath.Ansi(), "rb");
+    m_file = FsOpenStream(m_setupPath.Ansi(), "rb");
     if (!m_file) {
         *error = Printable(setup) + ": cannot open for reading";
         return false;
     }
+    m_digests = std::make_unique<SfxDigestSection>();
+    const int64_t length = host::Seek(m_file, 0) && std::fseek(m_file, 0, SEEK_END) == 0 ? host::Tell(m_file) : -1;
+    SfxReadDigestSection(&ReadStreamAt, m_file, length, m_digests.get());
     m_entries.clear();
     m_tableOffset = archive->GetCertificateTableOffset();
     m_tableSize = archive->GetCertificateTableSize();
@@ -59,6 +73,15 @@ bool InstallerFile::Open(const fs::path& setup, std::string* error)
         m_entries.push_back(listed);
     }
     return true;
+}
+
+int InstallerFile::CheckDigests(int* badEntry)
+{
+    *badEntry = -1;
+    CFile file;
+    if (!file.Open(m_setupPath.Ansi(), CFile::modeRead | CFile::shareDenyWrite))
+        return SFX_ERR_OPEN_SELF;
+    return SfxCheckDigests(file, *m_archive, nullptr, [](void*) { return !Interrupted(); }, nullptr, badEntry);
 }
 
 bool EntrySink::Write(const unsigned char* data, size_t size)
@@ -90,6 +113,15 @@ CLzariCodec::Status InstallerFile::Decode(const ListedEntry& entry, CLzariSink* 
     codec->SetInputLimit(entry.packedSize);
     codec->Decode();
     return codec->GetStatus();
+}
+
+std::string DigestsText(const SfxDigestSection& digests)
+{
+    switch (digests.state) {
+    case SFX_DIGESTS_PRESENT: return "digests: SHA-256 of each entry and of the directory";
+    case SFX_DIGESTS_DAMAGED: return "digests: the digest section is damaged";
+    default: return "no digests";
+    }
 }
 
 std::string SignatureText(uint32_t certificateTableSize)

@@ -4,10 +4,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "HostText.h"
 #include "Tool.h"
+#include "archive/SfxDigest.h"
 #include "lzari/LzariCodec.h"
 
 namespace sfxpack {
@@ -67,6 +70,14 @@ public:
     uint32_t CertificateTableOffset() const { return m_tableOffset; }
     FILE* Stream() { return m_file; }
     const std::filesystem::path& Path() const { return m_path; }
+    // The digest section of the image, as read when opened (SfxDigest.h).
+    const SfxDigestSection& Digests() const { return *m_digests; }
+
+    // The installer's own digest check over the whole setup: SFX_OK (no
+    // digests, or all match), SFX_ERR_DAMAGED naming the entry (-1: the
+    // directory or the section), SFX_ERR_CANCELLED on an interrupt, or
+    // SFX_ERR_FILE_IO.
+    int CheckDigests(int* badEntry);
 
     // Decodes one entry, exactly its packed bytes, into the sink; the
     // codec's verdict (STATUS_WRITE_ERROR when the sink stopped it).
@@ -74,6 +85,9 @@ public:
 
 private:
     std::filesystem::path m_path;
+    EngineSetupPath m_setupPath;  // the engine's name of the file, open as long as this
+    std::unique_ptr<CSfxArchive> m_archive;
+    std::unique_ptr<SfxDigestSection> m_digests;
     FILE* m_file = nullptr;
     std::vector<ListedEntry> m_entries;
     uint32_t m_imageEnd = 0;
@@ -83,6 +97,8 @@ private:
 
 // "signed, certificate table N bytes" or "not signed".
 std::string SignatureText(uint32_t certificateTableSize);
+// Whether the image carries digests, in a few words.
+std::string DigestsText(const SfxDigestSection& digests);
 
 // True when the byte ranges [aStart, aStart + length) of a and
 // [bStart, bStart + length) of b hold the same bytes; false also on a

@@ -216,11 +216,15 @@ private:
                 *error = Printable(m_request.outputShown) + ": cannot write: " + std::strerror(errno ? errno : EIO);
                 return false;
             }
+            if (m_request.digests)
+                m_request.digests->Payload(buffer, n);
         }
         if (std::ferror(slot->stream)) {
             *error = Printable(m_request.outputShown) + ": cannot read back a temporary file";
             return false;
         }
+        if (m_request.digests)
+            m_request.digests->EndPayload();
         Drop(slot);
         return true;
     }

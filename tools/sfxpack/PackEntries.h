@@ -18,6 +18,7 @@
 #include "BuildPlan.h"
 #include "Tool.h"
 #include "archive/SfxArchiveWriter.h"
+#include "archive/SfxDigest.h"
 
 namespace sfxpack {
 
@@ -40,6 +41,8 @@ struct PackRequest {
     // Named in messages about writing.
     std::filesystem::path outputShown;
     PackProgressFn progress;
+    // Fed every payload byte as it is appended, when the setup gets digests.
+    CSfxDigestWriter* digests = nullptr;
 };
 
 // Appends the streams of all entries at the output's current end and

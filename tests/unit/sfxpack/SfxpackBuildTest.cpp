@@ -14,7 +14,9 @@
 #include "PackEntries.h"
 #include "archive/SfxArchive.h"
 #include "archive/SfxArchiveWriter.h"
+#include "archive/SfxDigest.h"
 #include "support/ArchiveFixtures.h"
+#include "support/DigestStub.h"
 #include "support/HeldOpen.h"
 
 #ifdef _WIN32
@@ -64,6 +66,9 @@ void MakeMixedFolder(const fs::path& src)
 
 TEST_F(SfxpackBuildTest, OutputIsTheSameForAnyThreadCountAndRun)
 {
+    // The stub with the digest section: the digests, filled as the threads
+    // finish, are the same bytes too.
+    Write(m_root / "stub.exe", StubWithDigestSection());
     MakeMixedFolder(m_root / "src");
     const Outcome one = Build(m_root / "j1.exe", {"-j", "1"});
     ASSERT_EQ(one.code, EXIT_OK) << one.err;
@@ -81,15 +86,22 @@ TEST_F(SfxpackBuildTest, OutputIsTheSameForAnyThreadCountAndRun)
     }
 
     // Each payload is the one-file encoder's stream of its source, and the
-    // payloads follow the stub and each other without a gap.
-    uint32_t expectedOffset = static_cast<uint32_t>(FakeStub().size());
+    // payloads follow the stub and each other without a gap; each digest
+    // stands in its entry's slot.
+    SfxMemoryFile memory{image.data(), static_cast<int64_t>(image.size())};
+    SfxDigestSection digests;
+    SfxReadDigestSection(&SfxReadMemoryAt, &memory, memory.length, &digests);
+    ASSERT_EQ(digests.state, SFX_DIGESTS_PRESENT);
+    uint32_t expectedOffset = static_cast<uint32_t>(StubWithDigestSection().size());
+    int i = 0;
     for (const SfxEntry& entry : ReadEntries(m_root / "j1.exe")) {
         const std::string stored = entry.GetName().str();
         SCOPED_TRACE(Utf8FromGbk(stored));
         EXPECT_EQ(static_cast<uint32_t>(entry.m_nOffset), expectedOffset);
         const std::string source = Read(HostPathBelow(m_root / "src", stored.substr(0, stored.size() - 4)));
-        EXPECT_TRUE(image.substr(static_cast<size_t>(entry.m_nOffset), static_cast<size_t>(entry.m_nPackedSize)) ==
-                    PackBytes(source));
+        const std::string payload = image.substr(static_cast<size_t>(entry.m_nOffset), static_cast<size_t>(entry.m_nPackedSize));
+        EXPECT_TRUE(payload == PackBytes(source));
+        EXPECT_TRUE(digests.entries[i++] == CSha256::Of(payload.data(), payload.size()));
         expectedOffset += static_cast<uint32_t>(entry.m_nPackedSize);
     }
 }
@@ -165,6 +177,110 @@ private:
 };
 #endif
 
+// The archive as its layout alone describes it, read backwards from the end
+// of the file: the records, and where the directory starts.
+struct LayoutRecord {
+    uint32_t offset;
+    uint32_t size;
+    std::string name;
+    bool operator==(const LayoutRecord& o) const { return offset == o.offset && size == o.size && name == o.name; }
+};
+
+std::vector<LayoutRecord> ReadByLayout(const std::string& file, size_t* directoryStart)
+{
+    std::vector<LayoutRecord> records;
+    const size_t n = file.size();
+    if (n < 14 || file.compare(n - 10, 10, "!DRAV_SFX!") != 0)
+        return records;
+    const uint32_t count = GetLe32(file, n - 14);
+    size_t d = 14;
+    records.resize(count);
+    for (uint32_t i = count; i-- > 0;) {
+        d += 4;
+        const uint32_t length = GetLe32(file, n - d);
+        d += length;
+        records[i].name = file.substr(n - d, length);
+        d += 4;
+        records[i].size = GetLe32(file, n - d);
+        d += 4;
+        records[i].offset = GetLe32(file, n - d);
+    }
+    *directoryStart = n - d;
+    return records;
+}
+
+TEST_F(SfxpackBuildTest, AReaderOfTheLayoutAloneReadsASetupWithDigestsAsOneWithout)
+{
+    MakeGbkFolder(m_root / "src");
+    // The same stub, once with its section under another name: no digests.
+    std::string without = StubWithDigestSection(".sfxdiX");
+    Write(m_root / "stub.exe", without);
+    ASSERT_EQ(Build(m_root / "without.exe").code, EXIT_OK);
+    Write(m_root / "stub.exe", StubWithDigestSection());
+    ASSERT_EQ(Build(m_root / "with.exe").code, EXIT_OK);
+    const std::string a = Read(m_root / "without.exe"), b = Read(m_root / "with.exe");
+
+    size_t startA = 0, startB = 0;
+    const std::vector<LayoutRecord> recordsA = ReadByLayout(a, &startA), recordsB = ReadByLayout(b, &startB);
+    ASSERT_EQ(recordsA.size(), 7u);
+    EXPECT_TRUE(recordsA == recordsB);
+    EXPECT_EQ(startA, startB);
+    // Entry 0 starts where the image ends, each payload where the one
+    // before ends, and the directory where the last one ends.
+    uint32_t expected = static_cast<uint32_t>(without.size());
+    for (const LayoutRecord& r : recordsB) {
+        EXPECT_EQ(r.offset, expected) << r.name;
+        expected += r.size;
+    }
+    EXPECT_EQ(startB, expected);
+    // Behind the image not one byte differs; in it only the section and
+    // the CheckSum do.
+    EXPECT_TRUE(a.substr(without.size()) == b.substr(without.size()));
+    EXPECT_TRUE(a.substr(0, kDigestSectionAt) != b.substr(0, kDigestSectionAt));
+    EXPECT_TRUE(a.substr(kDigestSectionAt, SFX_DIGEST_SECTION_LENGTH) == std::string(SFX_DIGEST_SECTION_LENGTH, '\0'));
+
+    Outcome o = Capture(RunList, {U8(m_root / "with.exe"), "--json"});
+    EXPECT_NE(o.out.find("\"digests\": true"), std::string::npos) << o.out;
+    o = Capture(RunList, {U8(m_root / "without.exe"), "--json"});
+    EXPECT_NE(o.out.find("\"digests\": false"), std::string::npos) << o.out;
+}
+
+TEST_F(SfxpackBuildTest, VerifyNamesTheEntryOrTheDirectoryWhoseBytesChanged)
+{
+    Write(m_root / "stub.exe", StubWithDigestSection());
+    MakeGbkFolder(m_root / "src");
+    const fs::path setup = m_root / "setup.exe";
+    ASSERT_EQ(Build(setup).code, EXIT_OK);
+    Outcome o = Capture(RunVerify, {U8(setup)});
+    ASSERT_EQ(o.code, EXIT_OK) << o.err;
+    EXPECT_EQ(LinesWith(o.out, "digests of the 7 entries and of the directory match").size(), 1u) << o.out;
+    EXPECT_EQ(LinesWith(Capture(RunList, {U8(setup)}).out, "digests: SHA-256 of each entry and of the directory").size(), 1u);
+
+    const std::string image = Read(setup);
+    const std::vector<SfxEntry> entries = ReadEntries(setup);
+    const size_t directory = static_cast<size_t>(entries.back().m_nOffset + entries.back().m_nPackedSize);
+    const size_t slot1 = kDigestSectionAt + SFX_DIGEST_HEADER_LENGTH + 2 * SFX_DIGEST_LENGTH;
+    const std::string dll = std::string("bin\\") + kSincere + "\\" + kBrocade + ".dll";
+    const std::string damaged = ": the packed bytes differ from their digest; the installer is damaged";
+    // Where a byte changes, and what verify then says after the setup's name.
+    const std::vector<std::pair<size_t, std::string>> cases = {
+        {static_cast<size_t>(entries[0].m_nOffset) + 7, "a\\b\\c\\" + std::string(u8"深层.bin") + damaged},
+        {static_cast<size_t>(entries[1].m_nOffset + entries[1].m_nPackedSize) - 1, dll + damaged},
+        {slot1, dll + damaged},
+        {directory + 9, "the directory differs from its digest; the installer is damaged"},
+        {kDigestSectionAt + 1, "the digest section is damaged"},
+    };
+    for (const auto& [at, message] : cases) {
+        SCOPED_TRACE(at);
+        std::string bad = image;
+        bad[at] = static_cast<char>(bad[at] ^ 0x10);
+        Write(setup, bad);
+        o = Capture(RunVerify, {U8(setup)});
+        EXPECT_EQ(o.code, EXIT_DATA);
+        EXPECT_EQ(LinesWith(o.err, Printable(setup) + ": " + message).size(), 1u) << o.err;
+    }
+}
+
 TEST_F(SfxpackBuildTest, EveryRefusalIsReportedAtOnceNamingItsFile)
 {
     struct Case {
@@ -225,20 +341,25 @@ TEST_F(SfxpackBuildTest, EveryRefusalIsReportedAtOnceNamingItsFile)
     EXPECT_EQ(LinesWith(o.err, "refused: " + std::to_string(cases.size()) + " problem(s)").size(), 1u) << o.err;
 }
 
-TEST_F(SfxpackBuildTest, ASignedStubIsRefusedWithoutOutput)
+TEST_F(SfxpackBuildTest, ASignedStubOrABuiltSetupIsRefusedWithoutOutput)
 {
-    // Anything appended behind a signature breaks it.
     Write(Src("a.txt"), "a");
-    Write(m_root / "stub.exe", SignImage(MinimalPeStub()));
-    const fs::path out = m_root / "setup.exe";
-    const Outcome o = Build(out);
-    EXPECT_EQ(o.code, EXIT_DATA);
-    ExpectNoOutput(out);
-    EXPECT_EQ(LinesWith(o.err, Printable(m_root / "stub.exe") +
-                                   ": the stub is signed; build with the unsigned stub and sign the finished setup")
-                  .size(),
-              1u)
-        << o.err;
+    Write(m_root / "stub.exe", StubWithDigestSection());
+    ASSERT_EQ(Build(m_root / "built.exe").code, EXIT_OK);
+    const std::vector<std::pair<std::string, std::string>> stubs = {
+        // Anything appended behind a signature breaks it.
+        {SignImage(MinimalPeStub()), "the stub is signed; build with the unsigned stub and sign the finished setup"},
+        // Its digests show it: the new setup would carry the old one in its image.
+        {Read(m_root / "built.exe"), "the stub carries digests: it is a built setup; build with the stub itself"},
+    };
+    for (const auto& [stub, message] : stubs) {
+        Write(m_root / "stub.exe", stub);
+        const fs::path out = m_root / "setup.exe";
+        const Outcome o = Build(out);
+        EXPECT_EQ(o.code, EXIT_DATA);
+        ExpectNoOutput(out);
+        EXPECT_EQ(LinesWith(o.err, Printable(m_root / "stub.exe") + ": " + message).size(), 1u) << o.err;
+    }
 }
 
 TEST(SfxpackCaseTest, LettersOfBothCasesInGbkCompareAsWindowsComparesThem)
