@@ -715,6 +715,19 @@ TEST_F(SfxpackBuildTest, ExtractStopsBeforeItsFirstWriteAndSaysWhatToDo)
         EXPECT_EQ(extract(dest), "sfxpack: " + Printable(dest / "Rendo.exe") + ": the file is in use; quit Orvex and try again\n");
         EXPECT_EQ(DescribeTree(AnsiOf(dest)), before);
     }
+    // A byte changed in place (a bad download): the digests find it before
+    // the earlier installation is touched, whichever entry it is in.
+    const fs::path checked = m_root / "checked.exe";
+    std::string image = SfxBuildImage(StubWithDigestSection(), {{"Rendo.exe.zup", PackBytes("new client")},
+                                                                {"data.bin.zup", PackBytes(random.Bytes(3000))}});
+    image[StubWithDigestSection().size() + 5] ^= 0x20;  // a coded byte of entry 0
+    Write(checked, image);
+    Write(dest / "Rendo.exe", "earlier client");
+    const std::string before = DescribeTree(AnsiOf(dest));
+    const Outcome damaged = Capture(RunExtract, {U8(checked), U8(dest)});
+    EXPECT_EQ(damaged.code, EXIT_DATA);
+    EXPECT_EQ(damaged.err, "sfxpack: " + Printable(checked) + ": the setup is damaged (entry 0, Rendo.exe.zup); download it again\n");
+    EXPECT_EQ(DescribeTree(AnsiOf(dest)), before);
     // A file where the folder should be.
     Write(m_root / "plain", "");
     EXPECT_EQ(extract(m_root / "plain" / "dest").rfind("sfxpack: " + Printable(m_root / "plain" / "dest") +

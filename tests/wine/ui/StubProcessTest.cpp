@@ -24,6 +24,7 @@ const std::string kDone =
 const std::string kCopying = "正在拷贝 ";
 const std::string kInUse = "文件正在使用中，请先退出 Orvex 程序，再按“开始安装”：";
 const std::string kBadFolder = "无法在该目录中安装，请选择其他目录：";
+const std::string kDamaged = "安装程序已损坏，请重新下载后再安装。";
 const std::string kNoSpace = "磁盘空间不足，请释放空间或选择其他目录。需要 ";
 
 std::string WindowsPath(const std::string& unixPath) { return WindowsPathOfUnixPath(unixPath); }
@@ -160,6 +161,31 @@ TEST_F(StubProcessTest, ARunningClientIsNamedAndStartWorksOnceItHasQuit)
     EXPECT_EQ(0, installer.WaitForExit(30000));
     EXPECT_EQ(ReadBinaryFile(dest + "\\Rendo.exe"), "new client");
     EXPECT_EQ(ReadBinaryFile(dest + "\\data\\text.txt"), "new text");
+}
+
+TEST_F(StubProcessTest, AChangedPayloadByteIsFoundBeforeTheEarlierInstallationIsTouched)
+{
+    const CString dest = m_tmp.Path() + "\\Orvex";
+    const CString exe = PrepareReinstall(dest, NewVersion());
+    // A coded byte of the first payload (unpacked last) changed in place: a
+    // bad download of the right size.
+    std::string image = ReadBinaryFile(exe);
+    image[m_stub.size() + 5] ^= 0x01;
+    WriteBinaryFile(exe, image);
+    InstallerProcess installer(exe);
+    const HWND dlg = StartInstalling(installer, dest);
+    ASSERT_TRUE(dlg);
+    EXPECT_TRUE(WaitUntil([&] { return DialogItemText(dlg, IDC_STATUS) == kDamaged; }, 60000))
+        << DialogItemText(dlg, IDC_STATUS);
+    // Only a new download helps: the buttons stay disabled.
+    Sleep(500);
+    EXPECT_FALSE(StartEnabled(dlg));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dlg, IDC_BROWSE)));
+    EXPECT_EQ(ReadBinaryFile(dest + "\\Rendo.exe"), "earlier client");
+    EXPECT_EQ(ReadBinaryFile(dest + "\\data\\text.txt"), "earlier text");
+    EXPECT_EQ(ListFilesBelow(dest).size(), 2u);
+    PostMessageA(dlg, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0, installer.WaitForExit(30000));
 }
 
 TEST_F(StubProcessTest, ARelativeFolderIsRefusedAndNothingIsWrittenBesideTheSetup)
