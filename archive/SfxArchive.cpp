@@ -296,14 +296,17 @@ int CSfxArchive::UnpackEntry(CFile* pArchive, int nIndex, const CString& strDest
     const CString tempPath = strDestFolder + entry.GetName();
     const CString finalPath = CSfxUndo::FinalPath(tempPath);
     const CString newPath = CSfxUndo::NewPath(finalPath);
-    const bool replacing = FileExists(finalPath);
+    // A file this run has written already (the archive names it twice) is
+    // replaced outright: the earlier installation's file is kept once.
+    const bool rewriting = FileExists(CSfxUndo::BackupPath(finalPath)) && m_pUndo->HasWritten(tempPath);
+    const bool replacing = !rewriting && FileExists(finalPath);
     if (!Pulse())
         return SFX_ERR_CANCELLED;
     // When the final file exists, so do its folders. The folders are
     // recorded before the file, so that undoing removes the file first.
-    if (!replacing)
+    if (!replacing && !rewriting)
         CreateFolders(tempPath);
-    if (!m_pUndo->WillWriteFile(tempPath, replacing)) {
+    if (!rewriting && !m_pUndo->WillWriteFile(tempPath, replacing)) {
         m_strLastError = CSfxUndo::JournalPath(strDestFolder) + ": cannot record the change";
         return SFX_ERR_FILE_IO;
     }
@@ -331,6 +334,10 @@ int CSfxArchive::UnpackEntry(CFile* pArchive, int nIndex, const CString& strDest
         FsDeleteFile(newPath);
         m_strLastError = finalPath + ": cannot move the earlier file aside";
         return SFX_ERR_FILE_IO;
+    }
+    if (rewriting) {
+        FsClearAttributes(finalPath);
+        FsDeleteFile(finalPath);
     }
     if (!FsMoveFile(newPath, finalPath)) {
         FsDeleteFile(newPath);

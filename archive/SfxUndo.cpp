@@ -89,6 +89,16 @@ bool CSfxUndo::WillWriteFile(const CString& tempPath, bool replacing)
     return Record(replacing ? REPLACED : NEW_FILE, tempPath);
 }
 
+bool CSfxUndo::HasWritten(const CString& tempPath) const
+{
+    // As the file system compares names: the backup name says which host.
+    const std::string key = SfxWindowsPathKey(FinalPath(tempPath).str());
+    for (const Step& step : m_steps)
+        if ((step.kind == NEW_FILE || step.kind == REPLACED) && SfxWindowsPathKey(FinalPath(step.path).str()) == key)
+            return true;
+    return false;
+}
+
 void CSfxUndo::RemoveBackups()
 {
     bool allRemoved = true;

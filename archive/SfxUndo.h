@@ -43,6 +43,11 @@ public:
     // stored name); the final path is that without its last 4 bytes.
     bool WillWriteFile(const CString& tempPath, bool replacing);
 
+    // True when this run has already written the file that tempPath's
+    // final path names (an archive may name one file twice): the file there
+    // is then the run's own, and the earlier one is already kept.
+    bool HasWritten(const CString& tempPath) const;
+
     // The run is whole: removes the backups, then the journal. A backup that
     // cannot be removed stays for the next run, which removes it.
     void Commit();

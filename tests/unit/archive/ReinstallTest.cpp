@@ -57,6 +57,26 @@ TEST_F(ReinstallTest, AFailedRunPutsTheEarlierInstallationBackAndTheNextRunInsta
               (std::vector<std::string>{"Rendo.exe", "config\\client.ini", "data\\mine.txt", "data\\text.txt"}));
 }
 
+TEST_F(ReinstallTest, AFileNamedTwiceIsReplacedOnceAndPutBackOnce)
+{
+    MakeEarlierInstallation();
+    const std::string before = DescribeTree(m_dest);
+    // The last entry is unpacked first; the first one, last, is cut short.
+    const std::string cut = PackBytes("cut short");
+    const auto image = [&](bool damaged) {
+        return SfxBuildImage(std::string(4096, 'M'), {{"x.txt.zup", damaged ? cut.substr(0, cut.size() - 1) : cut},
+                                                      {"Rendo.exe.zup", PackBytes("second")},
+                                                      {"Rendo.exe.zup", PackBytes("first")}});
+    };
+    WriteBinaryFile(m_archivePath, image(true));
+    EXPECT_EQ(Extract(), SFX_ERR_DAMAGED);
+    EXPECT_EQ(DescribeTree(m_dest), before);
+    WriteBinaryFile(m_archivePath, image(false));
+    ASSERT_EQ(Extract(), SFX_OK) << m_archive.GetLastErrorText().GetString();
+    EXPECT_EQ(ReadDest("Rendo.exe"), "second");
+    EXPECT_FALSE(FileExists(m_dest + "\\Rendo.exe.zbk"));
+}
+
 TEST_F(ReinstallTest, AFreshInstallationThatFailsLeavesNothing)
 {
     WriteNewVersion(true);
