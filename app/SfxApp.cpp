@@ -4,6 +4,8 @@
 
 #include "app/KeepDataDlg.h"
 #include "app/Registry.h"
+#include "archive/SfxArchive.h"
+#include "archive/SfxUndo.h"
 #include "framework/FileSystem.h"
 #include "ui/SfxDlg.h"
 
@@ -46,6 +48,13 @@ int CSfxApp::CheckPreviousInstallation(CString& strPrevPath)
         return 0;
     if (strPrevPath.GetString()[0] == '\0')
         return 0;
+    // An update of that installation killed part way (End task, a power
+    // cut) may have moved the client aside: its journal puts the earlier
+    // installation back before the client is looked for.
+    const CString folder = SfxWithTrailingBackslash(strPrevPath);
+    CString notPutBack;
+    if (FsIsAbsoluteFolder(folder))
+        CSfxUndo::Recover(folder, &notPutBack);
     // Joined as stored: a folder registered with a trailing backslash gives a doubled one.
     if (!FileExists(strPrevPath + SFX_CLIENT_EXE))
         return 0;

@@ -6,8 +6,11 @@
 
 #include "app/SfxAppState.h"
 #include "app/SfxRunState.h"
+#include "archive/SfxDigest.h"
 #include "archive/SfxNameCheck.h"
+#include "archive/SfxRunChecks.h"
 #include "archive/SfxSignature.h"
+#include "archive/SfxUndo.h"
 #include "framework/FileSystem.h"
 #include "framework/Mbcs.h"
 #include "lzari/LzariCodeFile.h"
@@ -56,6 +59,7 @@ const char* CodecFailureText(int codecResult)
     case LZARI_ERR_BAD_END: return "the packed data does not end where its stream ends";
     case LZARI_ERR_READ: return "read error while decoding";
     case LZARI_ERR_WRITE: return "write error while decoding (disk full?)";
+    case LZARI_ERR_CANCELLED: return "interrupted";
     default: return "decoding failed";
     }
 }
@@ -67,6 +71,7 @@ int ResultFromCodec(int codecResult)
     case LZARI_ERR_TRUNCATED:
     case LZARI_ERR_BAD_END: return SFX_ERR_DAMAGED;
     case LZARI_ERR_OPEN_OUTPUT: return SFX_ERR_CREATE_OUTPUT;
+    case LZARI_ERR_CANCELLED: return SFX_ERR_CANCELLED;
     default: return SFX_ERR_FILE_IO;
     }
 }
@@ -84,6 +89,11 @@ const char* SfxResultText(int code)
     case SFX_ERR_REOPEN_SELF: return "cannot reopen the archive file";
     case SFX_ERR_DAMAGED: return "the archive is damaged";
     case SFX_ERR_FILE_IO: return "a file could not be read or written whole";
+    case SFX_ERR_BAD_FOLDER: return "cannot install into this folder";
+    case SFX_ERR_PATH_TOO_LONG: return "a path of the installation would reach 260 bytes";
+    case SFX_ERR_NO_SPACE: return "not enough free disk space";
+    case SFX_ERR_IN_USE: return "a file to be replaced is in use";
+    case SFX_ERR_CANCELLED: return "interrupted";
     default: return "unknown result";
     }
 }
@@ -106,17 +116,23 @@ CString CSfxArchive::GetArchivePath()
     return m_strArchivePath.IsEmpty() ? GetModulePath() : m_strArchivePath;
 }
 
-CString CSfxArchive::EnsureTrailingBackslash(CString& strFolder)
+CString SfxWithTrailingBackslash(CString folder)
 {
     // The last character, not the last byte: a folder ending in a
     // double-byte character such as "誠" (D5 5C) still needs its separator.
-    const char* text = strFolder;
+    const char* text = folder;
     int last = -1;
     for (int i = 0; text[i] != '\0'; i += AfxCharLength(text + i))
         last = i;
     const bool endsInSeparator = last >= 0 && text[last] == '\\' && AfxCharLength(text + last) == 1;
     if (!endsInSeparator)
-        strFolder += '\\';
+        folder += '\\';
+    return folder;
+}
+
+CString CSfxArchive::EnsureTrailingBackslash(CString& strFolder)
+{
+    strFolder = SfxWithTrailingBackslash(strFolder);
     return strFolder;
 }
 
@@ -147,7 +163,10 @@ void CSfxArchive::CreateFolders(CString strPath)
     for (int pos = strPath.Find('\\'); pos >= 0; pos = strPath.Find('\\', pos + 1)) {
         const CString prefix = strPath.Left(pos);
         if (!IsFolderCreated(prefix)) {
-            FsMakeFolder(prefix);
+            // Only a folder this run makes is recorded, so that undoing the
+            // run never removes one that was there before.
+            if (!FileExists(prefix) && (!m_pUndo || m_pUndo->WillMakeFolder(prefix)))
+                FsMakeFolder(prefix);
             AddCreatedFolder(prefix);
         }
     }
@@ -253,29 +272,85 @@ int CSfxArchive::ReadDirectory(CString strArchivePath)
     return SFX_OK;
 }
 
+bool CSfxArchive::Pulse() { return !m_pfnPulse || m_pfnPulse(m_pPulseContext); }
+
 int CSfxArchive::ExtractEntry(CFile* pArchive, int nIndex, CString strDestFolder)
+{
+    // Unpacked on its own, the entry is a run of one: whole, or undone.
+    if (m_pUndo)
+        return UnpackEntry(pArchive, nIndex, strDestFolder);
+    CSfxUndo undo(strDestFolder);
+    m_pUndo = &undo;
+    const int result = UnpackEntry(pArchive, nIndex, strDestFolder);
+    m_pUndo = nullptr;
+    if (result == SFX_OK)
+        undo.Commit();
+    else
+        undo.Rollback();
+    return result;
+}
+
+int CSfxArchive::UnpackEntry(CFile* pArchive, int nIndex, const CString& strDestFolder)
 {
     const SfxEntry& entry = m_entries[nIndex];
     const CString tempPath = strDestFolder + entry.GetName();
-    const CString finalPath = tempPath.Left(tempPath.GetLength() - SFX_NAME_SUFFIX_LENGTH);
-    // On every way out the entry's files are whole or gone.
-    struct WorkDone {
-        CSfxArchive* archive;
-        ~WorkDone()
-        {
-            archive->m_nWorkStage = SFX_WORK_NONE;
-            archive->m_nWorkEntry = -1;
-        }
-    } workDone{this};
-    m_nWorkEntry = nIndex;
-
-    // When the final file exists, so do its folders.
-    if (!FileExists(finalPath))
+    const CString finalPath = CSfxUndo::FinalPath(tempPath);
+    const CString newPath = CSfxUndo::NewPath(finalPath);
+    // A file this run has written already (the archive names it twice) is
+    // replaced outright: the earlier installation's file is kept once.
+    const bool rewriting = FileExists(CSfxUndo::BackupPath(finalPath)) && m_pUndo->HasWritten(tempPath);
+    const bool replacing = !rewriting && FileExists(finalPath);
+    if (!Pulse())
+        return SFX_ERR_CANCELLED;
+    // When the final file exists, so do its folders. The folders are
+    // recorded before the file, so that undoing removes the file first.
+    if (!replacing && !rewriting)
         CreateFolders(tempPath);
+    if (!rewriting && !m_pUndo->WillWriteFile(tempPath, replacing)) {
+        m_strLastError = CSfxUndo::JournalPath(strDestFolder) + ": cannot record the change";
+        return SFX_ERR_FILE_IO;
+    }
 
-    m_nWorkStage = SFX_WORK_TEMP;
-    // A link, FIFO or device planted at the temporary name is replaced, never
-    // written through (the final name gets the same when the old file goes).
+    const int copied = CopyPayload(pArchive, entry, tempPath);
+    if (copied != SFX_OK)
+        return copied;
+
+    // The new content is whole in NAME.zun before the earlier file moves.
+    // A link, FIFO or device planted there is replaced, never written through.
+    if (FsIsSpecialFile(newPath))
+        FsDeleteFile(newPath);
+    const int decoded = LzariCodeFile(tempPath, newPath, false, m_pfnPulse, m_pPulseContext);
+    FsDeleteFile(tempPath);
+    if (decoded != LZARI_OK) {
+        // A file that was not decoded whole must not pass for an installed one.
+        FsDeleteFile(newPath);
+        m_strLastError = finalPath + ": " + CodecFailureText(decoded);
+        return ResultFromCodec(decoded);
+    }
+
+    // The earlier file (read-only, hidden or system alike, or a link) moves
+    // aside as it is, and comes back as it was if the run fails.
+    if (replacing && !FsMoveFile(finalPath, CSfxUndo::BackupPath(finalPath))) {
+        FsDeleteFile(newPath);
+        m_strLastError = finalPath + ": cannot move the earlier file aside";
+        return SFX_ERR_FILE_IO;
+    }
+    if (rewriting) {
+        FsClearAttributes(finalPath);
+        FsDeleteFile(finalPath);
+    }
+    if (!FsMoveFile(newPath, finalPath)) {
+        FsDeleteFile(newPath);
+        m_strLastError = finalPath + ": cannot move the new file in";
+        return SFX_ERR_FILE_IO;
+    }
+    return SFX_OK;
+}
+
+int CSfxArchive::CopyPayload(CFile* pArchive, const SfxEntry& entry, const CString& tempPath)
+{
+    // A link, FIFO or device planted at the temporary name is replaced,
+    // never written through.
     if (FsIsSpecialFile(tempPath))
         FsDeleteFile(tempPath);
     CFile temp;
@@ -284,59 +359,115 @@ int CSfxArchive::ExtractEntry(CFile* pArchive, int nIndex, CString strDestFolder
         m_strLastError = openError.GetErrorText();
         return SFX_ERR_CREATE_OUTPUT;
     }
+    int result = SFX_OK;
     try {
         pArchive->Seek(entry.m_nOffset, CFile::begin);
         char buffer[SFX_COPY_CHUNK];
         int32_t copied = 0;
-        while (copied < entry.m_nPackedSize) {
+        for (int chunk = 1; copied < entry.m_nPackedSize; ++chunk) {
             const int32_t left = entry.m_nPackedSize - copied;
             const UINT want = static_cast<UINT>(left < SFX_COPY_CHUNK ? left : SFX_COPY_CHUNK);
             const UINT got = pArchive->Read(buffer, want);
             if (got == 0) {
                 // The archive ended before the payload did (it changed under us).
-                temp.Abort();
-                FsDeleteFile(tempPath);
                 m_strLastError = pArchive->GetFilePath() + ": payload runs past the end of the file";
-                return SFX_ERR_DAMAGED;
+                result = SFX_ERR_DAMAGED;
+                break;
             }
             temp.Write(buffer, got);
             copied += static_cast<int32_t>(got);
+            if (chunk % 64 == 0 && !Pulse()) {
+                result = SFX_ERR_CANCELLED;
+                break;
+            }
         }
-        temp.Close();
+        if (result == SFX_OK)
+            temp.Close();
     } catch (const CFileException& e) {
+        m_strLastError = e.GetErrorText();
+        result = SFX_ERR_FILE_IO;
+    }
+    if (result != SFX_OK) {
         temp.Abort();
         FsDeleteFile(tempPath);
-        m_strLastError = e.GetErrorText();
-        return SFX_ERR_FILE_IO;
     }
+    return result;
+}
 
-    // Replace a read-only, hidden or system file left by an earlier installation.
-    m_nWorkStage = SFX_WORK_TEMP_AND_FINAL;
-    if (FileExists(finalPath)) {
-        FsClearAttributes(finalPath);
-        FsDeleteFile(finalPath);
+bool CSfxArchive::IsEntryWritten(int index, bool keepDataMode, CStringArray& protectedFiles) const
+{
+    const CString& stored = m_entries[index].m_strName;
+    const CString finalName = stored.Left(stored.GetLength() - SFX_NAME_SUFFIX_LENGTH);
+    return !(keepDataMode && IsInStringList(protectedFiles, finalName));
+}
+
+int CSfxArchive::CheckBeforeWriting(CFile& archive, const CString& folder, const bool* writes, CSfxUndo& undo)
+{
+    CSfxRunChecks checks(*this, archive, folder, writes);
+    int result = SfxCheckDigests(archive, *this, writes, m_pfnPulse, m_pPulseContext, &m_nDamagedEntry);
+    if (result == SFX_OK && !m_bRelativeFolderAllowed)
+        result = checks.FolderIsAbsolute();
+    if (result == SFX_OK)
+        result = checks.FolderCanBeUsed(undo);
+    if (result == SFX_OK)
+        result = checks.PathsFit();
+    if (result == SFX_OK)
+        result = checks.SpaceSuffices();
+    if (result == SFX_OK)
+        result = checks.FilesAreFree();
+    const SfxRunReport& report = checks.Report();
+    m_strProblemPath = report.path;
+    m_nSpaceNeeded = report.needed;
+    m_nSpaceAvailable = report.available;
+    if (!report.errorText.IsEmpty())
+        m_strLastError = report.errorText;
+    return result;
+}
+
+int CSfxArchive::Undo(int result, CSfxUndo& undo)
+{
+    CString notPutBack;
+    m_bUndoneWhole = undo.Rollback(&notPutBack);
+    if (!m_bUndoneWhole) {
+        m_strProblemPath = notPutBack;
+        m_strLastError += CString(m_strLastError.IsEmpty() ? "" : "; ") + notPutBack +
+                          ": could not be put back (the next run in this folder does it)";
     }
-    const int decoded = LzariCodeFile(tempPath, finalPath, false);
-    if (decoded == LZARI_OK)
-        m_nWorkStage = SFX_WORK_TEMP;
-    FsDeleteFile(tempPath);
-    if (decoded != LZARI_OK) {
-        // A file that was not decoded whole must not pass for an installed one.
-        FsDeleteFile(finalPath);
-        m_strLastError = finalPath + ": " + CodecFailureText(decoded);
-        return ResultFromCodec(decoded);
+    // A folder that is gone must be made again by a later run.
+    if (CSfxAppState* app = AfxGetAppState()) {
+        CStringArray& cache = app->m_createdFolders;
+        for (const CString& removed : undo.RemovedFolders())
+            for (int i = cache.GetSize() - 1; i >= 0; --i)
+                if (cache.GetAt(i) == removed)
+                    cache.RemoveAt(i);
     }
-    return SFX_OK;
+    return result;
 }
 
 int CSfxArchive::ExtractAll(CString strDestFolder, SfxProgressFn pfnProgress, void* pContext)
 {
     EnsureTrailingBackslash(strDestFolder);
     m_strLastError.Empty();
+    m_strProblemPath.Empty();
+    m_nSpaceNeeded = m_nSpaceAvailable = 0;
+    m_nDamagedEntry = -1;
+    m_bWritten = false;
+    m_bUndoneWhole = true;
 
     CSfxRunState fallbackState;
     CSfxRunState* state = RunState(fallbackState);
     CSfxAppState* app = AfxGetAppState();
+
+    // A run killed part way left its journal: the folder is put back first,
+    // before even the marker below is looked for.
+    if (m_bRelativeFolderAllowed || FsIsAbsoluteFolder(strDestFolder)) {
+        CString notPutBack;
+        if (!CSfxUndo::Recover(strDestFolder, &notPutBack)) {
+            m_strProblemPath = notPutBack;
+            m_strLastError = notPutBack + ": an earlier run's change could not be put back";
+            return FsProbeFileUse(notPutBack) == FS_FILE_IN_USE ? SFX_ERR_IN_USE : SFX_ERR_FILE_IO;
+        }
+    }
 
     // Installing over an earlier installation's user data keeps that data,
     // even when the user did not ask for it. Once set, the flag stays set.
@@ -356,23 +487,41 @@ int CSfxArchive::ExtractAll(CString strDestFolder, SfxProgressFn pfnProgress, vo
     }
 
     state->m_nTotal = m_nEntryCount;
-    int visited = 0;
     CStringArray noProtectedFiles;
     CStringArray& protectedFiles = app ? app->m_protectedFiles : noProtectedFiles;
-    for (int i = m_nEntryCount - 1; i >= 0; --i) {
+    bool writes[SFX_MAX_ENTRIES];
+    for (int i = 0; i < m_nEntryCount; ++i)
+        writes[i] = IsEntryWritten(i, state->m_bKeepDataMode, protectedFiles);
+
+    CSfxUndo undo(strDestFolder);
+    const int checked = CheckBeforeWriting(archive, strDestFolder, writes, undo);
+    if (checked != SFX_OK)
+        return Undo(checked, undo);  // removes the folders the checks made
+    CString journalError;
+    if (!undo.StartJournal(&journalError)) {
+        m_strLastError = journalError;
+        return Undo(SFX_ERR_FILE_IO, undo);
+    }
+    m_bWritten = true;
+
+    m_pUndo = &undo;
+    int visited = 0;
+    int result = SFX_OK;
+    for (int i = m_nEntryCount - 1; i >= 0 && result == SFX_OK; --i) {
         ++visited;
-        const CString& stored = m_entries[i].m_strName;
-        const CString finalName = stored.Left(stored.GetLength() - SFX_NAME_SUFFIX_LENGTH);
-        const bool isProtected = IsInStringList(protectedFiles, finalName);
-        if (state->m_bKeepDataMode && isProtected)
+        if (!IsEntryWritten(i, state->m_bKeepDataMode, protectedFiles))
             continue;
-        const int result = ExtractEntry(&archive, i, strDestFolder);
+        result = ExtractEntry(&archive, i, strDestFolder);
         if (result != SFX_OK)
-            return result;  // what is unpacked stays; nothing is retried
+            break;  // everything is put back below; nothing is retried
         state->m_nProcessed = visited;
         if (pfnProgress)
             pfnProgress(&m_entries[i], pContext);
     }
+    m_pUndo = nullptr;
     archive.Abort();
+    if (result != SFX_OK)
+        return Undo(result, undo);
+    undo.Commit();
     return SFX_OK;
 }

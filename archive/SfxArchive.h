@@ -11,16 +11,25 @@
 // anything is written; a damaged directory, a name that would leave the
 // installation folder or name a device, a payload outside the file, a
 // truncated stream, a full disk or any file error ends the run with a
-// failure code. Nothing is written outside the installation folder, and
-// the current entry's temporary file never survives a failure.
+// failure code. Nothing is written outside the installation folder.
+//
+// Installing over an earlier installation is all or nothing. Before the
+// first write the run checks the digests, the folder, the path lengths,
+// the free space and the files it replaces (SfxRunChecks.h); then it
+// records every change before making it (SfxUndo.h). An earlier file is
+// moved aside only once its replacement is whole, and a run that fails, or
+// is cancelled through the pulse, puts every earlier file back and removes
+// what it made. A run that was killed outright is put back by the next run
+// in that folder, before anything else.
 #pragma once
-#include <csignal>
 #include <cstdint>
 
 #include "archive/SfxLayout.h"
 #include "framework/File.h"
 #include "framework/String.h"
 #include "framework/StringArray.h"
+
+class CSfxUndo;
 
 // Result codes. There is no 1003.
 enum {
@@ -59,13 +68,6 @@ struct SfxEntry {
     void SetName(CString name) { m_strName = name; }
 };
 
-// Which files of the entry being unpacked are incomplete (m_nWorkStage).
-enum {
-    SFX_WORK_NONE = 0,            // none: between entries, or the entry is whole
-    SFX_WORK_TEMP = 1,            // its temporary file; the final file is still an earlier one, or whole
-    SFX_WORK_TEMP_AND_FINAL = 2,  // both: the final file is being replaced
-};
-
 // Called after each unpacked entry; the result is ignored.
 typedef int (*SfxProgressFn)(SfxEntry* pEntry, void* pContext);
 
@@ -101,6 +103,15 @@ public:
     // Tools unpack or check another file than the running executable.
     void SetArchivePath(const CString& path) { m_strArchivePath = path; }
     CString GetArchivePath();
+    // A tool that makes the installation folder its current folder passes
+    // "." and takes a relative folder; the installer never does.
+    void SetRelativeFolderAllowed(bool allowed) { m_bRelativeFolderAllowed = allowed; }
+    // Called during long work; may be null.
+    void SetPulse(SfxPulseFn pfnPulse, void* pContext)
+    {
+        m_pfnPulse = pfnPulse;
+        m_pPulseContext = pContext;
+    }
 
     int GetEntryCount() const { return m_nEntryCount; }
     const SfxEntry& GetEntry(int index) const { return m_entries[index]; }
@@ -114,25 +125,57 @@ public:
     uint32_t GetCertificateTableSize() const { return m_nTableSize; }
     // The file-error text of the last failure (empty when none); for tools.
     const CString& GetLastErrorText() const { return m_strLastError; }
+    // What stopped the last ExtractAll: the file in use, the folder that
+    // cannot be used, the path that is too long, the file that could not be
+    // put back; and for SFX_ERR_NO_SPACE the bytes needed and available.
+    const CString& GetProblemPath() const { return m_strProblemPath; }
+    uint64_t GetSpaceNeeded() const { return m_nSpaceNeeded; }
+    uint64_t GetSpaceAvailable() const { return m_nSpaceAvailable; }
+    // SFX_ERR_DAMAGED from the digests: the first entry whose digest
+    // differs, -1 for the directory (or no digest check failed).
+    int GetDamagedEntry() const { return m_nDamagedEntry; }
+    // False when the last ExtractAll ended before its first write: the
+    // folder is untouched, and the user may change something and try again.
+    bool HasWritten() const { return m_bWritten; }
+    // False when a failed run could not put everything back; the next run
+    // in that folder finishes the job.
+    bool WasUndoneWhole() const { return m_bUndoneWhole; }
 
     SfxEntry m_entries[SFX_MAX_ENTRIES];
     int m_nEntryCount = 0;
 
-    // What ExtractEntry is doing, for a tool's interrupt handler: the entry
-    // (-1 for none) and an SFX_WORK_ value. The engine sets the entry before
-    // the stage and clears the stage once the files are whole or removed;
-    // it never reads them itself.
-    volatile sig_atomic_t m_nWorkEntry = -1;
-    volatile sig_atomic_t m_nWorkStage = SFX_WORK_NONE;
-
 private:
+    // ExtractAll's parts: what keep mode leaves alone, the checks made
+    // before the first write, and the walk over the entries.
+    bool IsEntryWritten(int index, bool keepDataMode, CStringArray& protectedFiles) const;
+    int CheckBeforeWriting(CFile& archive, const CString& folder, const bool* writes, CSfxUndo& undo);
+    int UnpackEntry(CFile* pArchive, int nIndex, const CString& strDestFolder);
+    int CopyPayload(CFile* pArchive, const SfxEntry& entry, const CString& tempPath);
+    int Undo(int result, CSfxUndo& undo);
+    bool Pulse();
+
     CString m_strArchivePath;
     CString m_strLastError;
+    CString m_strProblemPath;
+    uint64_t m_nSpaceNeeded = 0;
+    uint64_t m_nSpaceAvailable = 0;
+    int m_nDamagedEntry = -1;
+    bool m_bWritten = false;
+    bool m_bUndoneWhole = true;
+    bool m_bRelativeFolderAllowed = false;
+    SfxPulseFn m_pfnPulse = nullptr;
+    void* m_pPulseContext = nullptr;
+    // The running ExtractAll's record of changes, or null.
+    CSfxUndo* m_pUndo = nullptr;
     int64_t m_nArchiveEnd = 0;
     int64_t m_nDirectoryStart = 0;
     uint32_t m_nTableOffset = 0;
     uint32_t m_nTableSize = 0;
 };
+
+// The folder with one backslash after its last character (a double-byte
+// character whose second byte is 0x5C is not one).
+CString SfxWithTrailingBackslash(CString folder);
 
 // True when an element of the list equals the string byte for byte.
 bool IsInStringList(CStringArray& list, CString str);

@@ -95,6 +95,29 @@ SfxNameProblem CheckComponents(const char* bytes, int length)
     return SFX_NAME_OK;
 }
 
+// True when a separator character starts within the last 4 bytes: the
+// temporary file (the stored name) would then lie in a folder named like
+// the installed file, not beside it.
+bool SuffixHoldsSeparator(const char* bytes, int length)
+{
+    for (int i = 0; i < length; i += CharLength(bytes, i, length))
+        if (i >= length - SFX_NAME_SUFFIX_LENGTH && IsSeparator(bytes[i]) && CharLength(bytes, i, length) == 1)
+            return true;
+    return false;
+}
+
+// True when a part of the installed name ends in one of the engine's
+// suffixes, as Windows compares names. A dot is never a byte of a
+// double-byte character, so the suffix found is where a character starts.
+bool HasReservedPart(const char* bytes, int length)
+{
+    const std::string key = SfxWindowsPathKey(std::string(bytes, static_cast<size_t>(length))) + "\\";
+    for (const char* suffix : {".ZUN\\", ".ZBK\\", ".ZJN\\"})
+        if (key.find(suffix) != std::string::npos)
+            return true;
+    return false;
+}
+
 }  // namespace
 
 SfxNameProblem SfxCheckStoredName(const char* bytes, int length)
@@ -114,7 +137,12 @@ SfxNameProblem SfxCheckStoredName(const char* bytes, int length)
     const SfxNameProblem stored = CheckComponents(bytes, length);
     if (stored != SFX_NAME_OK)
         return stored;
-    return CheckComponents(bytes, length - SFX_NAME_SUFFIX_LENGTH);
+    if (SuffixHoldsSeparator(bytes, length))
+        return SFX_NAME_SUFFIX_SEPARATOR;
+    const SfxNameProblem installed = CheckComponents(bytes, length - SFX_NAME_SUFFIX_LENGTH);
+    if (installed != SFX_NAME_OK)
+        return installed;
+    return HasReservedPart(bytes, length - SFX_NAME_SUFFIX_LENGTH) ? SFX_NAME_RESERVED : SFX_NAME_OK;
 }
 
 const char* SfxNameProblemText(SfxNameProblem problem)
@@ -130,6 +158,8 @@ const char* SfxNameProblemText(SfxNameProblem problem)
     case SFX_NAME_PARENT: return "name has a \"..\" component";
     case SFX_NAME_DEVICE: return "name has a reserved device name as a component";
     case SFX_NAME_NO_FILE_NAME: return "installed name ends in a separator";
+    case SFX_NAME_SUFFIX_SEPARATOR: return "the last 4 bytes of the stored name hold a separator";
+    case SFX_NAME_RESERVED: return "a name part ends in .zun, .zbk or .zjn, which the installer uses for its own files";
     }
     return "unknown problem";
 }

@@ -17,7 +17,20 @@ enum SfxNameProblem {
     SFX_NAME_PARENT,           // a ".." component would leave the installation folder
     SFX_NAME_DEVICE,           // a component names a device (CON, NUL, COM1, ...)
     SFX_NAME_NO_FILE_NAME,     // the installed name ends in a separator
+    SFX_NAME_RESERVED,         // a part ends in a suffix the engine gives its own files
+    SFX_NAME_SUFFIX_SEPARATOR, // the 4-byte suffix holds a separator: the temporary file would lie below the installed one
 };
+
+// The engine's own files beside an installed file NAME, besides NAME.zup
+// (the packed temporary, named as stored): NAME.zun holds the new content
+// until it moves in, NAME.zbk the earlier file until the run ends, and the
+// journal of a run lies in the installation folder. No part of an installed
+// name may end in one of these suffixes, in any letter case, so that none of
+// them can be another entry's file or folder.
+constexpr char SFX_NEW_SUFFIX[] = ".zun";
+constexpr char SFX_BACKUP_SUFFIX[] = ".zbk";
+constexpr char SFX_JOURNAL_NAME[] = "sfxundo.zjn";
+constexpr int SFX_WORK_SUFFIX_LENGTH = 4;
 
 // Checks a stored name (GBK bytes, still carrying its 4-byte suffix).
 SfxNameProblem SfxCheckStoredName(const char* bytes, int length);

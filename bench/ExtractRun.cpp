@@ -9,9 +9,34 @@
 #include <cstdio>
 #include <cstdlib>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <filesystem>
+
+#include "framework/HostPath.h"
+#endif
+
 #include "app/SfxAppState.h"
 #include "app/SfxRunState.h"
 #include "archive/SfxArchive.h"
+
+namespace {
+
+// The installer takes an absolute folder only, in its own spelling.
+CString AbsoluteFolder(const char* path)
+{
+#ifdef _WIN32
+    char full[MAX_PATH];
+    const DWORD n = GetFullPathNameA(path, MAX_PATH, full, nullptr);
+    return n > 0 && n < MAX_PATH ? CString(full) : CString(path);
+#else
+    CString ansi;
+    return AnsiFromHostPath(std::filesystem::absolute(path).string(), &ansi) ? ansi : CString(path);
+#endif
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -33,7 +58,7 @@ int main(int argc, char** argv)
         app.m_pMainDlg = &run;
         CSfxArchive archive;
         archive.SetArchivePath(argv[1]);
-        const int result = archive.ExtractAll(dest, nullptr, nullptr);
+        const int result = archive.ExtractAll(AbsoluteFolder(dest), nullptr, nullptr);
         const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (result != SFX_OK) {
             std::fprintf(stderr, "extract_run: %s (%s)\n", SfxResultText(result), archive.GetLastErrorText().str().c_str());

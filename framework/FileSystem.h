@@ -1,6 +1,7 @@
 // The few file-system calls the installer engine makes, with one Win32 and
 // one POSIX implementation. Paths are ANSI (code page 936) with backslashes.
 #pragma once
+#include <cstdint>
 #include <cstdio>
 
 #include "String.h"
@@ -26,3 +27,33 @@ CString FsModulePath();
 FILE* FsOpenStream(const char* path, const char* mode);
 // Marks a file read-only (tests and tools use it to set up old installations).
 bool FsSetReadOnly(const char* path);
+
+// What installing over an earlier installation needs: moving files aside
+// and back, removing folders it made, and asking the volume and the files
+// before anything is written.
+
+// MoveFileA: gives a file (or a link itself) a new name in the same volume;
+// fails when the new name exists. True on success.
+bool FsMoveFile(const char* from, const char* to);
+// RemoveDirectoryA: removes an empty folder. True on success.
+bool FsRemoveFolder(const char* path);
+// True when the name is a folder (a link to a folder counts).
+bool FsIsFolder(const char* path);
+// True when the folder path is absolute as this host spells paths: on
+// Windows a drive letter, a colon and a backslash, or \\server\share\; on
+// POSIX hosts a leading backslash (the root).
+bool FsIsAbsoluteFolder(const char* folder);
+// The bytes this user may still write on the volume that holds the
+// existing folder, and its allocation unit. False when the host cannot tell.
+bool FsGetFreeSpace(const char* folder, uint64_t* freeBytes, uint32_t* clusterBytes);
+
+// Whether an existing file could be replaced right now.
+enum FsFileUse {
+    FS_FILE_FREE,    // it can be opened for writing with no sharing (or is a link, FIFO or device)
+    FS_FILE_IN_USE,  // another program holds it open (a running client)
+    FS_FILE_DENIED,  // it cannot be opened for another reason (a folder, no rights)
+};
+// Opens the file for writing, sharing nothing, and closes it again at once;
+// nothing about the file changes. A read-only file is opened for reading
+// instead, as the engine clears that attribute itself.
+FsFileUse FsProbeFileUse(const char* path);

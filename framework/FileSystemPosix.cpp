@@ -1,10 +1,12 @@
 // The engine's file-system calls on POSIX hosts, through HostPath.h.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 
 #include "FileSystem.h"
 #include "HostPath.h"
@@ -106,4 +108,66 @@ FILE* FsOpenStream(const char* path, const char* mode)
     if (!stream)
         ::close(fd);
     return stream;
+}
+
+bool FsMoveFile(const char* from, const char* to)
+{
+    const std::string hostFrom = HostPathFromAnsi(from);
+    const std::string hostTo = HostPathFromAnsi(to);
+    // Never over an existing name, as MoveFileA.
+    if (::renameat2(AT_FDCWD, hostFrom.c_str(), AT_FDCWD, hostTo.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    // A file system without the flag: the check and the move are two steps.
+    struct stat st;
+    if (::lstat(hostTo.c_str(), &st) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return ::rename(hostFrom.c_str(), hostTo.c_str()) == 0;
+}
+
+bool FsRemoveFolder(const char* path) { return ::rmdir(HostPathFromAnsi(path).c_str()) == 0; }
+
+bool FsIsFolder(const char* path)
+{
+    struct stat st;
+    return ::stat(HostPathFromAnsi(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool FsIsAbsoluteFolder(const char* folder) { return folder[0] == '\\'; }
+
+bool FsGetFreeSpace(const char* folder, uint64_t* freeBytes, uint32_t* clusterBytes)
+{
+    struct statvfs vfs;
+    if (::statvfs(HostPathFromAnsi(folder).c_str(), &vfs) != 0)
+        return false;
+    const unsigned long unit = vfs.f_frsize ? vfs.f_frsize : vfs.f_bsize;
+    *freeBytes = static_cast<uint64_t>(vfs.f_bavail) * unit;
+    *clusterBytes = static_cast<uint32_t>(unit);
+    return true;
+}
+
+FsFileUse FsProbeFileUse(const char* path)
+{
+    const std::string host = HostPathFromAnsi(path);
+    struct stat st;
+    if (::lstat(host.c_str(), &st) != 0)
+        return FS_FILE_FREE;  // gone meanwhile: nothing to replace
+    if (S_ISDIR(st.st_mode))
+        return FS_FILE_DENIED;
+    if (!S_ISREG(st.st_mode))
+        return FS_FILE_FREE;  // the engine replaces a link or FIFO, never writes through it
+    // No sharing modes here; what a running program holds is its own
+    // executable, which Linux refuses to open for writing (ETXTBSY).
+    int fd = ::open(host.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && errno == ETXTBSY)
+        return FS_FILE_IN_USE;
+    if (fd < 0 && (errno == EACCES || errno == EPERM) && !(st.st_mode & S_IWUSR))
+        fd = ::open(host.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);  // read-only: replaced by name
+    if (fd < 0)
+        return FS_FILE_DENIED;
+    ::close(fd);
+    return FS_FILE_FREE;
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "FileSystem.h"
+#include "Mbcs.h"
 #include "Win32File.h"
 
 bool FileExists(const char* path)
@@ -72,4 +73,84 @@ FILE* FsOpenStream(const char* path, const char* mode)
     if (!stream)
         _close(fd);
     return stream;
+}
+
+bool FsMoveFile(const char* from, const char* to) { return MoveFileExA(from, to, 0) != 0; }
+
+bool FsRemoveFolder(const char* path) { return RemoveDirectoryA(path) != 0; }
+
+bool FsIsFolder(const char* path)
+{
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+namespace {
+
+// The next backslash that is a character of its own (never the second byte
+// of a double-byte character), or null.
+const char* NextSeparator(const char* s)
+{
+    for (; *s != '\0'; s += AfxCharLength(s))
+        if (*s == '\\')
+            return s;
+    return nullptr;
+}
+
+}  // namespace
+
+bool FsIsAbsoluteFolder(const char* folder)
+{
+    const unsigned char first = static_cast<unsigned char>(folder[0]);
+    if ((first | 0x20) >= 'a' && (first | 0x20) <= 'z' && folder[1] == ':' && folder[2] == '\\')
+        return true;
+    // \\server\share\: both parts named; "." and "?" are the device and
+    // raw namespaces, not servers.
+    if (folder[0] != '\\' || folder[1] != '\\')
+        return false;
+    const char* server = folder + 2;
+    const char* serverEnd = NextSeparator(server);
+    if (!serverEnd || serverEnd == server || (serverEnd - server == 1 && (*server == '.' || *server == '?')))
+        return false;
+    const char* share = serverEnd + 1;
+    const char* shareEnd = NextSeparator(share);
+    return shareEnd && shareEnd != share;
+}
+
+bool FsGetFreeSpace(const char* folder, uint64_t* freeBytes, uint32_t* clusterBytes)
+{
+    ULARGE_INTEGER available;
+    if (!GetDiskFreeSpaceExA(folder, &available, nullptr, nullptr))
+        return false;
+    // The cluster size belongs to the volume, asked at its root (a mounted
+    // folder is a volume of its own).
+    char root[MAX_PATH];
+    DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
+    if (!GetVolumePathNameA(folder, root, MAX_PATH) ||
+        !GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))
+        return false;
+    *freeBytes = available.QuadPart;
+    *clusterBytes = sectorsPerCluster * bytesPerSector;
+    return true;
+}
+
+FsFileUse FsProbeFileUse(const char* path)
+{
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return FS_FILE_FREE;  // gone meanwhile: nothing to replace
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return FS_FILE_DENIED;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        return FS_FILE_FREE;  // the engine replaces a link, never writes through it
+    // Sharing nothing fails while any other handle is open, whatever its
+    // access: a running program's own image included.
+    const DWORD access = (attributes & FILE_ATTRIBUTE_READONLY) ? GENERIC_READ : GENERIC_WRITE;
+    HANDLE h = CreateFileA(path, access, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD err = GetLastError();
+        return (err == ERROR_SHARING_VIOLATION || err == ERROR_LOCK_VIOLATION) ? FS_FILE_IN_USE : FS_FILE_DENIED;
+    }
+    CloseHandle(h);
+    return FS_FILE_FREE;
 }

@@ -28,6 +28,11 @@ public:
         m_items.push_back(value);
         return GetSize() - 1;
     }
+    void RemoveAt(int index)
+    {
+        if (index >= 0 && static_cast<size_t>(index) < m_items.size())
+            m_items.erase(m_items.begin() + index);
+    }
     void RemoveAll() { m_items.clear(); }
 
 private:

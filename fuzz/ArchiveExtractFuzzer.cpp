@@ -1,5 +1,7 @@
 // Property: no installer file, however damaged, makes the engine crash,
-// hang, write outside the installation folder or leave a temporary file.
+// hang, write outside the installation folder or leave a temporary file;
+// a run that fails leaves no installation folder at all (it made it), and
+// one that succeeds leaves no backup, journal or half-made file.
 // The input is the whole installer file.
 #include <cstdint>
 #include <cstdio>
@@ -86,7 +88,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             std::abort();
     }
     if (result != SFX_OK && result != SFX_ERR_NO_MAGIC && result != SFX_ERR_EMPTY && result != SFX_ERR_DAMAGED &&
-        result != SFX_ERR_FILE_IO && result != SFX_ERR_CREATE_OUTPUT && result != SFX_ERR_OPEN_SELF)
+        result != SFX_ERR_FILE_IO && result != SFX_ERR_CREATE_OUTPUT && result != SFX_ERR_OPEN_SELF &&
+        result != SFX_ERR_PATH_TOO_LONG && result != SFX_ERR_NO_SPACE)
         std::abort();
+    if (result != SFX_OK && fs::exists(fs::symlink_status(sandbox.box / "dest", ec)))
+        std::abort();
+    for (auto it = fs::recursive_directory_iterator(sandbox.box / "dest", ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        for (const char* suffix : {".zun", ".zbk", ".zjn"})
+            if (name.size() >= 4 && name.compare(name.size() - 4, 4, suffix) == 0)
+                std::abort();
+    }
     return 0;
 }

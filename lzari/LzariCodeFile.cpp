@@ -5,7 +5,31 @@
 #include "framework/FileSystem.h"
 #include "lzari/LzariCodec.h"
 
-int LzariCodeFile(CString inputPath, CString outputPath, bool encode)
+namespace {
+
+// The output file, with the caller's pulse after every block.
+class CPulsedFileSink : public CLzariSink {
+public:
+    CPulsedFileSink(FILE* out, LzariPulseFn pfnPulse, void* pContext) : m_out(out), m_pfnPulse(pfnPulse), m_pContext(pContext) {}
+    bool Write(const unsigned char* data, size_t size) override
+    {
+        if (std::fwrite(data, 1, size, m_out) != size)
+            return false;
+        m_bCancelled = !m_pfnPulse(m_pContext);
+        return !m_bCancelled;
+    }
+    bool Cancelled() const { return m_bCancelled; }
+
+private:
+    FILE* m_out;
+    LzariPulseFn m_pfnPulse;
+    void* m_pContext;
+    bool m_bCancelled = false;
+};
+
+}  // namespace
+
+int LzariCodeFile(CString inputPath, CString outputPath, bool encode, LzariPulseFn pfnPulse, void* pContext)
 {
     FILE* in = FsOpenStream(inputPath, "rb");
     if (!in)
@@ -19,6 +43,9 @@ int LzariCodeFile(CString inputPath, CString outputPath, bool encode)
     CLzariCodec codec;
     codec.m_pIn = in;
     codec.m_pOut = out;
+    CPulsedFileSink pulsed(out, pfnPulse, pContext);
+    if (pfnPulse && !encode)
+        codec.m_pSink = &pulsed;
     if (encode)
         codec.Encode();
     else
@@ -31,6 +58,8 @@ int LzariCodeFile(CString inputPath, CString outputPath, bool encode)
     // as a failed close.
     const bool closeFailed = std::fclose(out) != 0;
 
+    if (pulsed.Cancelled())
+        return LZARI_ERR_CANCELLED;
     if (status == CLzariCodec::STATUS_READ_ERROR || readFailed)
         return LZARI_ERR_READ;
     if (status == CLzariCodec::STATUS_WRITE_ERROR || writeFailed || closeFailed)

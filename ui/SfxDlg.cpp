@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "archive/SfxRunChecks.h"
 #include "framework/win32/Time.h"
 #include "framework/win32/WinApp.h"
 #include "resource.h"
@@ -19,12 +20,26 @@ const char* const SFX_TEXT_NO_DATA = "Archive contins no data";
 // The same words as the framework's report of a failed handler.
 const char* const SFX_TEXT_INTERNAL = AFX_TEXT_INTERNAL_ERROR;
 const char* const SFX_FORMAT_COUNTDOWN = "%d秒后 Orvex软件程序将自行启动....";
+const char* const SFX_TEXT_DAMAGED = "安装程序已损坏，请重新下载后再安装。";
+const char* const SFX_TEXT_IN_USE = "文件正在使用中，请先退出 Orvex 程序，再按“开始安装”：";
+const char* const SFX_FORMAT_NO_SPACE = "磁盘空间不足，请释放空间或选择其他目录。需要 %s MB，可用 %s MB。";
+const char* const SFX_TEXT_BAD_FOLDER = "无法在该目录中安装，请选择其他目录：";
+const char* const SFX_TEXT_PATH_TOO_LONG = "安装目录路径过长，请选择较短的目录。";
 const char* const SFX_NEW_FOLDER_PREFIX = "c:\\Ithra通讯";
 
 namespace {
 const char* const kDefaultFolder = "c:\\Orvex通讯";
 const char* const kClientName = "\\Rendo.exe";
 const char* const kBrowseCaption = "Select Extraction Directory";
+// How often the window answers while the engine works: well inside the
+// five seconds after which Windows calls a window "not responding".
+const DWORD kPulseMs = 50;
+
+bool IsCloseRequest(UINT message, WPARAM wParam)
+{
+    return message == WM_CLOSE || (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_CLOSE) ||
+           (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL));
+}
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CSfxDlg, CDialog)
@@ -141,13 +156,19 @@ void CSfxDlg::OnBrowse()
 
 void CSfxDlg::OnStart()
 {
-    // One installation per run: neither button comes back.
+    // Both buttons come back only when nothing was written and the user can
+    // change something: close the client, free space, pick another folder.
     GetDlgItem(IDC_START)->EnableWindow(FALSE);
     GetDlgItem(IDC_BROWSE)->EnableWindow(FALSE);
     GetDlgItem(IDC_DEST_PATH)->GetWindowText(m_strDestPath);
 
-    // Runs to its end here; the callback repaints the dialog meanwhile.
+    // Runs to its end here; the callback repaints the dialog meanwhile, and
+    // the pulse keeps the window answering.
+    m_bExtracting = true;
+    m_bCloseHeld = false;
+    m_archive.SetPulse(&CSfxDlg::Pulse, this);
     const int result = m_archive.ExtractAll(m_strDestPath, &CSfxDlg::ProgressCallback, this);
+    m_bExtracting = false;
 
     m_strStatus = "";
     UpdateData(FALSE);
@@ -157,11 +178,70 @@ void CSfxDlg::OnStart()
         UpdateDesktopShortcut(m_strDestPath);
         pStatus->SetWindowText(SFX_TEXT_DONE);
         SetTimer(TIMER_COUNTDOWN, 1000, nullptr);
-    } else if (result == SFX_ERR_NO_MAGIC || result == SFX_ERR_EMPTY) {
-        pStatus->SetWindowText(SFX_TEXT_NO_DATA);
     } else {
-        pStatus->SetWindowText(SFX_TEXT_INTERNAL);
+        pStatus->SetWindowText(FailureText(result));
+        if (CanTryAgain(result)) {
+            GetDlgItem(IDC_START)->EnableWindow(TRUE);
+            // Install mode 2 offers no other folder.
+            GetDlgItem(IDC_BROWSE)->EnableWindow(m_strInstallMode.Compare(CString(static_cast<char>(2))) != 0);
+        }
     }
+    if (m_bCloseHeld)
+        PostMessage(WM_CLOSE, 0, 0);
+}
+
+CString CSfxDlg::FailureText(int result) const
+{
+    CString text;
+    switch (result) {
+    case SFX_ERR_NO_MAGIC:
+    case SFX_ERR_EMPTY: return SFX_TEXT_NO_DATA;
+    case SFX_ERR_DAMAGED:
+        // Damage found after the first write was undone like any failure.
+        return m_archive.HasWritten() ? SFX_TEXT_INTERNAL : SFX_TEXT_DAMAGED;
+    case SFX_ERR_IN_USE: return CString(SFX_TEXT_IN_USE) + m_archive.GetProblemPath();
+    case SFX_ERR_NO_SPACE:
+        text.Format(SFX_FORMAT_NO_SPACE, SfxMegabytes(m_archive.GetSpaceNeeded(), true).c_str(),
+                    SfxMegabytes(m_archive.GetSpaceAvailable(), false).c_str());
+        return text;
+    case SFX_ERR_BAD_FOLDER: return CString(SFX_TEXT_BAD_FOLDER) + m_strDestPath;
+    case SFX_ERR_PATH_TOO_LONG: return SFX_TEXT_PATH_TOO_LONG;
+    default: return SFX_TEXT_INTERNAL;
+    }
+}
+
+bool CSfxDlg::CanTryAgain(int result) const
+{
+    return !m_archive.HasWritten() && (result == SFX_ERR_IN_USE || result == SFX_ERR_NO_SPACE ||
+                                       result == SFX_ERR_BAD_FOLDER || result == SFX_ERR_PATH_TOO_LONG);
+}
+
+bool CSfxDlg::Pulse(void* pContext)
+{
+    CSfxDlg* pDlg = static_cast<CSfxDlg*>(pContext);
+    const DWORD now = ::GetTickCount();
+    if (now - pDlg->m_dwLastPump < kPulseMs)
+        return true;
+    pDlg->m_dwLastPump = now;
+    // Messages that other threads and programs send are handled inside
+    // PeekMessage. Nothing posted is removed except paint: the user's input,
+    // the timers and close requests wait for the engine, as they always did.
+    MSG msg;
+    ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    for (int i = 0; i < 64 && ::PeekMessageA(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++i)
+        ::DispatchMessageA(&msg);
+    return true;
+}
+
+LRESULT CSfxDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // A close request sent while the engine works (another program's
+    // WM_CLOSE, the system's End task) waits until the run is whole or undone.
+    if (m_bExtracting && IsCloseRequest(message, wParam)) {
+        m_bCloseHeld = true;
+        return 0;
+    }
+    return CDialog::WindowProc(message, wParam, lParam);
 }
 
 int CSfxDlg::ProgressCallback(SfxEntry* pEntry, void* pContext)

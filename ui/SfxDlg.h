@@ -33,6 +33,9 @@ public:
 
     // SfxProgressFn: shows the entry just unpacked and moves the bar.
     static int ProgressCallback(SfxEntry* pEntry, void* pContext);
+    // SfxPulseFn: while the engine works, lets paint and the messages other
+    // programs send through, so that the window answers the system.
+    static bool Pulse(void* pContext);
 
     CSfxArchive m_archive;
     // The install mode as a one-character string whose character code is the mode.
@@ -50,6 +53,8 @@ public:
     HICON m_hIcon;
 
 protected:
+    // Holds close requests while the engine works.
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
 
@@ -66,7 +71,15 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    // The status text for a failed run; and whether the user can change
+    // something and start again (nothing was written).
+    CString FailureText(int result) const;
+    bool CanTryAgain(int result) const;
+
     CBrush m_brBackground;  // one per dialog, released with it
+    bool m_bExtracting = false;
+    bool m_bCloseHeld = false;  // a close request came while the engine worked
+    DWORD m_dwLastPump = 0;
 };
 
 // The about box, opened from the system menu.
@@ -83,5 +96,11 @@ extern const char* const SFX_TEXT_COPYING;     // "正在拷贝 "
 extern const char* const SFX_TEXT_DONE;        // the completion message
 extern const char* const SFX_TEXT_NO_DATA;     // "Archive contins no data"
 extern const char* const SFX_TEXT_INTERNAL;    // "Internal Error"
+// A failure found before the first write, which says what to do about it.
+extern const char* const SFX_TEXT_DAMAGED;       // a damaged download: only a new one helps
+extern const char* const SFX_TEXT_IN_USE;        // followed by the file's path
+extern const char* const SFX_FORMAT_NO_SPACE;    // needed and available, in MB with one decimal
+extern const char* const SFX_TEXT_BAD_FOLDER;    // followed by the folder as typed
+extern const char* const SFX_TEXT_PATH_TOO_LONG;
 extern const char* const SFX_FORMAT_COUNTDOWN; // "%d秒后 Orvex软件程序将自行启动...."
 extern const char* const SFX_NEW_FOLDER_PREFIX; // "c:\Ithra通讯"

@@ -78,9 +78,13 @@ void PutLe32(std::string* bytes, size_t at, uint32_t value)
         bytes->at(at + i) = static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
-std::vector<std::string> ListFilesBelow(const CString& folder)
+namespace {
+
+// Calls visit(relative ANSI name with backslashes, directory entry) for
+// everything below the folder.
+template <typename Visit>
+void WalkBelow(const CString& folder, Visit visit)
 {
-    std::vector<std::string> names;
 #ifdef _WIN32
     wchar_t wide[1024];
     MultiByteToWideChar(CP_ACP, 0, folder, -1, wide, 1024);
@@ -90,10 +94,8 @@ std::vector<std::string> ListFilesBelow(const CString& folder)
 #endif
     std::error_code ec;
     if (!fs::exists(root, ec))
-        return names;
+        return;
     for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        if (!it->is_regular_file())
-            continue;
         const fs::path rel = fs::relative(it->path(), root);
 #ifdef _WIN32
         const std::wstring w = rel.wstring();
@@ -106,10 +108,43 @@ std::vector<std::string> ListFilesBelow(const CString& folder)
         std::string name = ansiName.str();
 #endif
         std::replace(name.begin(), name.end(), '/', '\\');
-        names.push_back(name);
+        visit(name, *it);
     }
+}
+
+}  // namespace
+
+std::vector<std::string> ListFilesBelow(const CString& folder)
+{
+    std::vector<std::string> names;
+    WalkBelow(folder, [&](const std::string& name, const fs::directory_entry& entry) {
+        if (entry.is_regular_file())
+            names.push_back(name);
+    });
     std::sort(names.begin(), names.end());
     return names;
+}
+
+std::string DescribeTree(const CString& folder)
+{
+    std::vector<std::string> lines;
+    WalkBelow(folder, [&](const std::string& name, const fs::directory_entry& entry) {
+        std::error_code ec;
+        const fs::file_status st = entry.symlink_status(ec);
+        std::string line = name + (fs::is_symlink(st) ? " link " : fs::is_directory(st) ? " folder" : " file");
+        if ((st.permissions() & fs::perms::owner_write) == fs::perms::none)
+            line += " read-only";
+        if (fs::is_symlink(st))
+            line += fs::read_symlink(entry.path(), ec).string();
+        else if (fs::is_regular_file(st))
+            line += " " + ReadBinaryFile(folder + "\\" + name.c_str());
+        lines.push_back(line);
+    });
+    std::sort(lines.begin(), lines.end());
+    std::string tree;
+    for (const std::string& line : lines)
+        tree += line + "\n";
+    return tree;
 }
 
 std::string TestRandom::Bytes(size_t n)

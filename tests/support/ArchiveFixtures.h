@@ -33,6 +33,10 @@ void PutLe32(std::string* bytes, size_t at, uint32_t value);
 
 // Every file below a folder, as relative ANSI paths with backslashes, sorted.
 std::vector<std::string> ListFilesBelow(const CString& folder);
+// Everything below a folder, one sorted line each: name, kind (file,
+// folder, link), read-only, and a file's content or a link's target; two
+// folders that compare equal hold the same names, contents and attributes.
+std::string DescribeTree(const CString& folder);
 
 // A deterministic generator for test data (never seeded from the clock).
 class TestRandom {

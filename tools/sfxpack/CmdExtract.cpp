@@ -1,22 +1,21 @@
-// extract: unpack with the installer's own engine, as the installer would.
-#include <atomic>
-#include <cerrno>
-#include <csignal>
+// extract: unpack with the installer's own engine, as the installer would:
+// the same checks before the first write, and the same undo when the run
+// does not finish.
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <string>
 #include <system_error>
-#include <utility>
+#include <vector>
 
 #include "Commands.h"
 #include "Help.h"
-#include "Host.h"
 #include "HostText.h"
 #include "InstallerFile.h"
 #include "Tool.h"
 #include "app/SfxAppState.h"
 #include "app/SfxRunState.h"
 #include "archive/SfxArchive.h"
+#include "archive/SfxRunChecks.h"
 
 namespace fs = std::filesystem;
 
@@ -24,238 +23,133 @@ namespace sfxpack {
 
 namespace {
 
-class ExtractWatch;
+// The folders that making DEST creates, deepest first, so that a run that
+// ends without installing can remove them again.
+std::vector<fs::path> MissingFolders(const fs::path& dest)
+{
+    std::vector<fs::path> missing;
+    std::error_code ec;
+    const fs::path absolute = fs::absolute(dest, ec);
+    if (ec)
+        return missing;
+    for (fs::path p = absolute; !p.empty() && p != p.parent_path(); p = p.parent_path()) {
+        std::error_code missingError;  // set for a name that is not there
+        if (fs::exists(fs::symlink_status(p, missingError)))
+            break;
+        missing.push_back(p);
+    }
+    return missing;
+}
 
-// The installer's shared state, as the installer sets it up at start-up.
+void RemoveEmptyFolders(const std::vector<fs::path>& folders)
+{
+    std::error_code ec;
+    for (const fs::path& folder : folders)
+        if (fs::is_directory(fs::symlink_status(folder, ec)) && fs::is_empty(folder, ec))
+            fs::remove(folder, ec);
+}
+
+// The engine's words for what stopped a run, with what to do about it.
+std::string Explain(const CSfxArchive& engine, int result, const fs::path& setup, const fs::path& dest)
+{
+    // The engine names its files below ".": name them below dest.
+    const auto below = [&](const CString& ansi) {
+        const std::string text = ansi.str();
+        return text.rfind(".\\", 0) == 0 ? Printable(HostPathBelow(dest, text.substr(2))) : Utf8FromGbk(text);
+    };
+    switch (result) {
+    case SFX_ERR_DAMAGED:
+        if (!engine.HasWritten()) {
+            const int bad = engine.GetDamagedEntry();
+            const std::string where =
+                bad >= 0 ? " (entry " + std::to_string(bad) + ", " + Utf8FromGbk(engine.GetEntry(bad).GetName().str()) + ")"
+                         : "";
+            return Printable(setup) + ": the setup is damaged" + where + "; download it again";
+        }
+        break;
+    case SFX_ERR_IN_USE:
+        return below(engine.GetProblemPath()) + ": the file is in use; quit Orvex and try again";
+    case SFX_ERR_NO_SPACE:
+        return Printable(dest) + ": not enough free space: " + SfxMegabytes(engine.GetSpaceNeeded(), true) + " MB needed, " +
+               SfxMegabytes(engine.GetSpaceAvailable(), false) + " MB available";
+    case SFX_ERR_BAD_FOLDER:
+        return below(engine.GetProblemPath()) + ": cannot install here; choose another folder" +
+               (engine.GetLastErrorText().IsEmpty() ? "" : " (" + below(engine.GetLastErrorText()) + ")");
+    case SFX_ERR_PATH_TOO_LONG:
+        return below(engine.GetProblemPath()) + ": the path would reach 260 bytes; choose a shorter folder";
+    default:
+        break;
+    }
+    const std::string detail = below(engine.GetLastErrorText());
+    std::string line = Printable(setup) + ": " + SfxResultText(result) + (detail.empty() ? "" : " (" + detail + ")");
+    if (engine.HasWritten())
+        line += engine.WasUndoneWhole() ? "; " + Printable(dest) + " is as it was" : "";
+    return line;
+}
+
+// The installer's shared state, as the installer sets it up at start-up,
+// and what the command shows while the engine works.
 struct EngineRun {
     CSfxAppState app;
     CSfxRunState run;
     CSfxArchive archive;
+    std::vector<ListedEntry> entries;
     bool verbose = false;
-    ExtractWatch* watch = nullptr;
+    ProgressLine line{StderrIsTerminal()};
+    DecodeProgress progress;
+    size_t done = 0;
 
     explicit EngineRun(bool keepData)
     {
         app.AddProtectedFiles();
         run.m_bKeepDataMode = keepData;
         app.m_pMainDlg = &run;
+        archive.SetRelativeFolderAllowed(true);
+        archive.SetPulse(&EngineRun::Pulse, this);
     }
 
+    static bool Pulse(void*) { return !Interrupted(); }
     static int Progress(SfxEntry* entry, void* context);
 
-    // Returns the engine's result code and prints a failure. The engine
-    // works in dest as the current folder, so that no conversion can change
-    // which folder that is; the current folder is put back afterwards.
-    int Extract(const fs::path& setup, const fs::path& dest)
+    // The engine works in dest as the current folder, so that no conversion
+    // can change which folder that is; the current folder is put back
+    // afterwards. Returns the engine's result code.
+    int Extract(const fs::path& setup, const fs::path& dest, std::string* error)
     {
         EngineSetupPath setupPath;
-        std::string error;
-        if (!setupPath.Open(setup, &error)) {
-            Error(error);
+        if (!setupPath.Open(setup, error))
             return SFX_ERR_OPEN_SELF;
-        }
         std::error_code ec;
         const fs::path before = fs::current_path(ec);
-        if (ec || !EnterFolder(dest, &error)) {
-            Error(ec ? "cannot tell the current folder: " + ec.message() : error);
-            return SFX_ERR_CREATE_OUTPUT;
+        if (ec) {
+            *error = "cannot tell the current folder: " + ec.message();
+            return SFX_ERR_BAD_FOLDER;
+        }
+        std::string detail;
+        if (!EnterFolder(dest, &detail)) {
+            *error = Printable(dest) + ": cannot install here; choose another folder (" + detail + ")";
+            return SFX_ERR_BAD_FOLDER;
         }
         archive.SetArchivePath(setupPath.Ansi());
         const int result = archive.ExtractAll(".", &EngineRun::Progress, this);
         fs::current_path(before, ec);
-        if (result != SFX_OK) {
-            // The engine names its files below ".": name them below dest.
-            const std::string text = archive.GetLastErrorText().str();
-            const std::string detail =
-                text.rfind(".\\", 0) == 0 ? Printable(HostPathBelow(dest, text.substr(2))) : Utf8FromGbk(text);
-            Error(Printable(setup) + ": " + SfxResultText(result) + (detail.empty() ? "" : " (" + detail + ")"));
-        }
         return result;
     }
-};
-
-
-// The host paths of an entry's temporary and final file below the folder
-// the engine unpacks into, as the engine's file calls spell them here.
-std::pair<fs::path, fs::path> EntryHostPaths(const fs::path& dest, const std::string& storedName)
-{
-    return {HostPathBelow(dest, storedName),
-            HostPathBelow(dest, storedName.substr(0, storedName.size() - SFX_NAME_SUFFIX_LENGTH))};
-}
-
-// What the interrupt handler needs, all worked out before it is installed:
-// where it stops the work itself, it runs async-signal-safe calls only.
-struct InterruptCleanup {
-    const CSfxArchive* engine = nullptr;
-    std::vector<std::string> stored;      // each entry's stored name, as read beforehand
-    std::vector<fs::path> tempPaths;      // host paths
-    std::vector<fs::path> finalPaths;
-    std::vector<std::string> finalShown;  // printable
-    std::string dest;                     // printable
-    bool terminal = false;
-};
-const InterruptCleanup* g_cleanup = nullptr;
-volatile sig_atomic_t g_entriesDone = 0;
-// Where the handler runs beside the work, the interrupt waits here for the
-// end of the entry.
-std::atomic<int> g_pendingSignal{0};
-
-void Put(const char* text) { host::WriteToStderrNow(text, std::strlen(text)); }
-
-void PutNumber(long value)
-{
-    char digits[24];
-    size_t i = sizeof digits;
-    do {
-        digits[--i] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value > 0 && i > 0);
-    host::WriteToStderrNow(digits + i, sizeof digits - i);
-}
-
-// Removes the files of the entry being unpacked that are not whole, says
-// what is left, and ends the process.
-void OnExtractInterrupt(int signalNumber)
-{
-    if (!host::InterruptStopsTheWork()) {
-        g_pendingSignal = signalNumber;
-        return;
-    }
-    const InterruptCleanup& c = *g_cleanup;
-    const int entry = c.engine->m_nWorkEntry;
-    const int stage = c.engine->m_nWorkStage;
-    const char* removed = nullptr;
-    bool unknown = false;
-    if (stage != SFX_WORK_NONE && entry >= 0 && static_cast<size_t>(entry) < c.stored.size()) {
-        const size_t i = static_cast<size_t>(entry);
-        // Should the setup have changed since its directory was read here,
-        // the paths worked out would be another entry's.
-        if (c.engine->m_entries[entry].m_strName.str() == c.stored[i]) {
-            host::RemoveFileNow(c.tempPaths[i].c_str());
-            if (stage == SFX_WORK_TEMP_AND_FINAL) {
-                host::RemoveFileNow(c.finalPaths[i].c_str());
-                removed = c.finalShown[i].c_str();
-            }
-        } else {
-            unknown = true;
-        }
-    }
-    if (c.terminal)
-        Put("\r                                                                              \r");
-    Put("sfxpack: interrupted; ");
-    PutNumber(g_entriesDone);
-    Put(" of ");
-    PutNumber(static_cast<long>(c.stored.size()));
-    Put(" entries complete in ");
-    Put(c.dest.c_str());
-    if (removed) {
-        Put(", the incomplete ");
-        Put(removed);
-        Put(" removed\n");
-    } else if (unknown) {
-        Put(", the entry being unpacked may be incomplete (the setup changed)\n");
-    } else {
-        Put(", nothing incomplete left\n");
-    }
-    host::ExitNow(host::InterruptExitCode(signalNumber));
-}
-
-// While extract runs: the progress line on a terminal, and an interrupt
-// that leaves only whole files. Where the interrupt stops the work (a POSIX
-// signal) it removes the current entry's temporary file, and its final
-// file once the engine has begun replacing it, and ends the process at
-// once. A Windows console's handler runs on a thread of its own while the
-// engine holds the files open, so there the current entry is finished
-// first and the process ends between entries.
-class ExtractWatch {
-public:
-    ExtractWatch(const CSfxArchive& engine, const std::vector<ListedEntry>& entries, const fs::path& dest)
-        : m_entries(entries), m_dest(Printable(dest)), m_line(StderrIsTerminal())
-    {
-        for (const ListedEntry& e : entries)
-            if (e.unpackedSize > 0)
-                m_progress.bytesTotal += static_cast<uint64_t>(e.unpackedSize);
-        m_cleanup.engine = &engine;
-        m_cleanup.dest = m_dest;
-        m_cleanup.terminal = StderrIsTerminal();
-        // Absolute: the engine works with DEST as the current folder.
-        std::error_code ec;
-        const fs::path absolute = fs::absolute(dest, ec);
-        for (const ListedEntry& e : entries) {
-            const auto paths = EntryHostPaths(ec ? dest : absolute, e.storedName);
-            m_cleanup.stored.push_back(e.storedName);
-            m_cleanup.tempPaths.push_back(paths.first);
-            m_cleanup.finalPaths.push_back(paths.second);
-            m_cleanup.finalShown.push_back(Printable(paths.second));
-        }
-        g_entriesDone = 0;
-        g_pendingSignal = 0;
-        g_cleanup = &m_cleanup;
-        host::CatchInterrupts(OnExtractInterrupt);
-    }
-
-    ~ExtractWatch()
-    {
-        host::ReleaseInterrupts();
-        g_cleanup = nullptr;
-    }
-
-    ExtractWatch(const ExtractWatch&) = delete;
-    ExtractWatch& operator=(const ExtractWatch&) = delete;
-
-    void ClearLine() { m_line.Clear(); }
-
-    // From the engine's callback: the entry is whole.
-    void EntryDone(const SfxEntry* entry, const CSfxArchive& engine)
-    {
-        ++m_done;
-        g_entriesDone = static_cast<sig_atomic_t>(m_done);
-        const ptrdiff_t index = entry - engine.m_entries;
-        if (index >= 0 && static_cast<size_t>(index) < m_entries.size() && m_entries[static_cast<size_t>(index)].unpackedSize > 0)
-            m_progress.bytesDone += static_cast<uint64_t>(m_entries[static_cast<size_t>(index)].unpackedSize);
-        m_line.Show(m_done, m_entries.size(), m_progress.bytesDone, m_progress.bytesTotal);
-        StopIfInterrupted();
-    }
-
-    // Between entries: nothing is incomplete, so an interrupt ends the
-    // process here.
-    void StopIfInterrupted()
-    {
-        const int signalNumber = g_pendingSignal;
-        if (signalNumber == 0)
-            return;
-        m_line.Clear();
-        std::fflush(stdout);
-        Error("interrupted; " + std::to_string(m_done) + " of " + std::to_string(m_entries.size()) +
-              " entries complete in " + m_dest + ", nothing incomplete left");
-        std::fflush(stderr);
-        std::exit(host::InterruptExitCode(signalNumber));
-    }
-
-private:
-    std::vector<ListedEntry> m_entries;
-    std::string m_dest;
-    ProgressLine m_line;
-    DecodeProgress m_progress;
-    size_t m_done = 0;
-    InterruptCleanup m_cleanup;
 };
 
 int EngineRun::Progress(SfxEntry* entry, void* context)
 {
     auto* self = static_cast<EngineRun*>(context);
-    if (self->watch)
-        self->watch->ClearLine();
-    if (self->verbose) {
+    self->line.Clear();
+    if (self->verbose)
         std::printf("%4d/%d  %s\n", self->run.m_nProcessed, self->run.m_nTotal, Utf8FromGbk(entry->GetName().str()).c_str());
-        // An interrupt may end the process without stdio's help.
-        std::fflush(stdout);
-    }
-    if (self->watch)
-        self->watch->EntryDone(entry, self->archive);
+    ++self->done;
+    const ptrdiff_t index = entry - self->archive.m_entries;
+    if (index >= 0 && static_cast<size_t>(index) < self->entries.size() && self->entries[static_cast<size_t>(index)].unpackedSize > 0)
+        self->progress.bytesDone += static_cast<uint64_t>(self->entries[static_cast<size_t>(index)].unpackedSize);
+    self->line.Show(self->done, self->entries.size(), self->progress.bytesDone, self->progress.bytesTotal);
     return 0;
 }
-
 
 }  // namespace
 
@@ -272,10 +166,11 @@ int RunExtract(const std::vector<std::string>& argv)
     }
     const fs::path setup = fs::u8path(args.words[0]);
     const fs::path dest = fs::u8path(args.words[1]);
+
+    EngineRun engine(args.Has("--keep-data"));
+    engine.verbose = args.Has("-v");
     // The directory ahead of the engine, by the same reader: the total to
-    // announce, the sizes for the progress line, the files an interrupt
-    // may have to remove.
-    std::vector<ListedEntry> entries;
+    // announce and the sizes for the progress line.
     {
         InstallerFile installer;
         std::string error;
@@ -283,19 +178,34 @@ int RunExtract(const std::vector<std::string>& argv)
             Error(error);
             return EXIT_DATA;
         }
-        entries = installer.Entries();
+        engine.entries = installer.Entries();
     }
-    AnnounceIfLarge(setup, entries.size(), UnpackedTotal(entries), "");
+    engine.progress.bytesTotal = UnpackedTotal(engine.entries);
+    AnnounceIfLarge(setup, engine.entries.size(), engine.progress.bytesTotal, "");
 
-    EngineRun engine(args.Has("--keep-data"));
-    engine.verbose = args.Has("-v");
-    ExtractWatch watch(engine.archive, entries, dest);
-    engine.watch = &watch;
-    const int result = engine.Extract(setup, dest);
-    watch.ClearLine();
-    watch.StopIfInterrupted();
+    // An interrupt only raises a flag; the engine sees it through its pulse,
+    // stops and puts the folder back as it was. A second one ends the
+    // process at once, and the next run in DEST puts the folder back.
+    const std::vector<fs::path> made = MissingFolders(dest);
+    int result;
+    std::string error;
+    {
+        InterruptGuard guard;
+        result = engine.Extract(setup, dest, &error);
+    }
+    engine.line.Clear();
     if (result != SFX_OK)
+        RemoveEmptyFolders(made);  // nothing of a run that did not finish stays
+    if (result == SFX_ERR_CANCELLED) {
+        std::fflush(stdout);
+        Error("interrupted; " + Printable(dest) +
+              (engine.archive.WasUndoneWhole() ? " is as it was" : " could not be put back whole; run extract again"));
+        return InterruptExitCode();
+    }
+    if (result != SFX_OK) {
+        Error(error.empty() ? Explain(engine.archive, result, setup, dest) : error);
         return EXIT_DATA;
+    }
     std::printf("extracted %d of %d entries\n", engine.run.m_nProcessed, engine.run.m_nTotal);
     return EXIT_OK;
 }

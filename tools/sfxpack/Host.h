@@ -33,18 +33,8 @@ void UseFromOneThread(FILE* stream);
 using InterruptHandler = void (*)(int signalNumber);
 void CatchInterrupts(InterruptHandler handler);
 void ReleaseInterrupts();
-// True when the handler runs while the interrupted work stands still (a
-// POSIX signal handler), so that it may remove files and end the process
-// itself; false when it runs beside the work (a Windows console's control
-// thread, while files are still open), and the work must stop on its own.
-bool InterruptStopsTheWork();
 // The exit status of a process ended by that interrupt: 128 + its number.
 int InterruptExitCode(int signalNumber);
-
-// For an interrupt handler: calls that are safe in one.
-void WriteToStderrNow(const char* text, size_t size);
-void RemoveFileNow(const std::filesystem::path::value_type* path);
-[[noreturn]] void ExitNow(int status);
 
 }  // namespace host
 }  // namespace sfxpack

@@ -74,26 +74,7 @@ void ReleaseInterrupts()
         sigaction(kSignals[i], &g_previous[i], nullptr);
 }
 
-bool InterruptStopsTheWork() { return true; }
-
 int InterruptExitCode(int signalNumber) { return 128 + (signalNumber > 0 ? signalNumber : SIGINT); }
-
-void WriteToStderrNow(const char* text, size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(2, text, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return;
-        text += n;
-        size -= static_cast<size_t>(n);
-    }
-}
-
-void RemoveFileNow(const fs::path::value_type* path) { ::unlink(path); }
-
-void ExitNow(int status) { ::_exit(status); }
 
 }  // namespace host
 

@@ -59,23 +59,7 @@ void ReleaseInterrupts()
     g_handler = nullptr;
 }
 
-bool InterruptStopsTheWork() { return false; }
-
 int InterruptExitCode(int signalNumber) { return 128 + (signalNumber > 0 ? signalNumber : SIGINT); }
-
-void WriteToStderrNow(const char* text, size_t size)
-{
-    DWORD written = 0;
-    WriteFile(GetStdHandle(STD_ERROR_HANDLE), text, static_cast<DWORD>(size), &written, nullptr);
-}
-
-void RemoveFileNow(const fs::path::value_type* path) { DeleteFileW(path); }
-
-void ExitNow(int status)
-{
-    std::fflush(stdout);
-    ExitProcess(static_cast<UINT>(status));
-}
 
 }  // namespace host
 

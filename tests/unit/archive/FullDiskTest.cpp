@@ -1,5 +1,6 @@
-// Installing onto a file system that fills up: the engine must report a
-// failure, not crash and not claim success, and leave no temporary file.
+// Installing onto a file system that is or becomes full: the run stops
+// before its first write when the space is known to be short, and a disk
+// that fills meanwhile leaves the folder as it was.
 #include <sys/mount.h>
 #include <unistd.h>
 
@@ -36,7 +37,7 @@ private:
     int m_error = 0;
 };
 
-TEST_F(EngineTest, FullDiskEndsWithAFailureCode)
+TEST_F(EngineTest, TooLittleSpaceIsFoundBeforeTheFirstWrite)
 {
     const CString mountPoint = m_dir.Path() + "\\small";
     SmallMount mount(mountPoint, "64k");
@@ -44,17 +45,55 @@ TEST_F(EngineTest, FullDiskEndsWithAFailureCode)
         GTEST_SKIP() << "cannot mount a tmpfs here (needs root): " << std::strerror(mount.Error());
 
     TestRandom random(3);
-    // Incompressible data: the first file fits, the second cannot.
+    // Incompressible data: the first file would fit, the second cannot.
     WriteArchive({{"big\\two.bin", random.Bytes(80000)}, {"one.bin", random.Bytes(20000)}});
-    const int result = Extract(mountPoint + "\\dest");
-    EXPECT_TRUE(result == SFX_ERR_FILE_IO || result == SFX_ERR_CREATE_OUTPUT) << result;
-    for (const std::string& name : ListFilesBelow(mountPoint + "\\dest")) {
-        EXPECT_EQ(name.find(".zup"), std::string::npos) << name;
-        EXPECT_NE(name, "big\\two.bin");  // never a half-written file
-    }
-    EXPECT_FALSE(m_archive.GetLastErrorText().IsEmpty());
-    // The file that fitted is whole.
-    EXPECT_EQ(ReadBinaryFile(mountPoint + "\\dest\\one.bin").size(), 20000u);
+    const CString dest = mountPoint + "\\dest";
+    FsMakeFolder(dest);
+    WriteBinaryFile(dest + "\\one.bin", "earlier");
+    const std::string before = DescribeTree(dest);
+    EXPECT_EQ(Extract(dest), SFX_ERR_NO_SPACE);
+    EXPECT_FALSE(m_archive.HasWritten());
+    EXPECT_GT(m_archive.GetSpaceNeeded(), m_archive.GetSpaceAvailable());
+    EXPECT_GE(m_archive.GetSpaceNeeded(), 100000u);
+    EXPECT_EQ(DescribeTree(dest), before);
+    EXPECT_TRUE(m_calls.empty());
+}
+
+TEST_F(EngineTest, ADiskThatFillsDuringTheRunIsUndone)
+{
+    const CString mountPoint = m_dir.Path() + "\\small";
+    SmallMount mount(mountPoint, "1m");
+    if (!mount.Mounted())
+        GTEST_SKIP() << "cannot mount a tmpfs here (needs root): " << std::strerror(mount.Error());
+
+    // An earlier installation; the text file is replaced first (the last
+    // entry is unpacked first), then another program fills the disk.
+    TestRandom random(4);
+    WriteArchive({{"big.bin", random.Bytes(200000)}, {"data\\text.txt", "new text"}});
+    const CString dest = mountPoint + "\\dest";
+    FsMakeFolder(dest);
+    FsMakeFolder(dest + "\\data");
+    WriteBinaryFile(dest + "\\data\\text.txt", "earlier text");
+    FsSetReadOnly(dest + "\\data\\text.txt");
+    const std::string before = DescribeTree(dest);
+
+    struct Filler {
+        CString path;
+        static int Fill(SfxEntry*, void* context)
+        {
+            FILE* f = FsOpenStream(static_cast<Filler*>(context)->path, "wb");
+            const std::string block(4096, 'x');
+            while (f && std::fwrite(block.data(), 1, block.size(), f) == block.size() && std::fflush(f) == 0) {
+            }
+            if (f)
+                std::fclose(f);
+            return 0;
+        }
+    } filler{mountPoint + "\\filler"};
+    EXPECT_EQ(m_archive.ExtractAll(dest, &Filler::Fill, &filler), SFX_ERR_FILE_IO);
+    EXPECT_TRUE(m_archive.HasWritten());
+    EXPECT_TRUE(m_archive.WasUndoneWhole());
+    EXPECT_EQ(DescribeTree(dest), before);
 }
 
 }  // namespace

@@ -42,6 +42,16 @@ TEST(StoredNameCheck, RefusesNamesThatLeaveTheFolderOrNameDevices)
     EXPECT_EQ(Check("a\\cOm7.txt.zup"), SFX_NAME_DEVICE);
     EXPECT_EQ(Check("nul \\x.zup"), SFX_NAME_DEVICE);
     EXPECT_EQ(Check("dir\\.zup"), SFX_NAME_NO_FILE_NAME);
+    // The names of the engine's own files beside an installed one, in any
+    // case and with what Windows drops, for a file or for a folder.
+    EXPECT_EQ(Check("Rendo.exe.zbk.zup"), SFX_NAME_RESERVED);
+    EXPECT_EQ(Check("a.ZUN \\b.zup"), SFX_NAME_RESERVED);
+    EXPECT_EQ(Check("SfxUndo.zjn.zup"), SFX_NAME_RESERVED);
+    EXPECT_EQ(Check("a.zbkx.zup"), SFX_NAME_OK);
+    // The temporary file must lie beside the installed one, not below it.
+    EXPECT_EQ(Check("a\\b.xz\\.up"), SFX_NAME_SUFFIX_SEPARATOR);
+    EXPECT_EQ(Check("a\\bc/x.z"), SFX_NAME_SUFFIX_SEPARATOR);
+    EXPECT_EQ(Check("a\\b.x\xD5\x5C"), SFX_NAME_OK);  // "誠" ends the suffix: a character, no separator
     // The reader never looks at the suffix: a stored name may end in a
     // separator, which would make its temporary file a folder.
     EXPECT_EQ(Check("sub\\y.biuser\\"), SFX_NAME_NO_FILE_NAME);

@@ -17,6 +17,7 @@
 #include "archive/SfxDigest.h"
 #include "support/ArchiveFixtures.h"
 #include "support/DigestStub.h"
+#include "support/HeldOpen.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -295,6 +296,7 @@ TEST_F(SfxpackBuildTest, EveryRefusalIsReportedAtOnceNamingItsFile)
     add("smile-\xF0\x9F\x98\x80.txt", "x", "cannot be written in GBK");
     add("a.txt", "1", "is the installed name of");
     Write(Src("A.TXT.zup"), "2");
+    add("bin/client.dll.zbk", "x", "uses for its own files");
     Write(m_root / "stub.exe", "MZ but no more");
     cases.push_back({m_root / "stub.exe", "not a PE executable"});
 #ifdef _WIN32
@@ -693,36 +695,104 @@ TEST_F(SfxpackBuildTest, VerifyAndDiffWriteNothingAndDecodeASharedStreamOnce)
     EXPECT_TRUE(fs::is_empty(scratch));
 }
 
-TEST_F(SfxpackBuildTest, AnInterruptDuringExtractLeavesOnlyWholeFiles)
+TEST_F(SfxpackBuildTest, ExtractStopsBeforeItsFirstWriteAndSaysWhatToDo)
 {
-    // The last entry is unpacked first; the large one takes a while.
+    const fs::path setup = m_root / "setup.exe";
+    TestRandom random(5);
+    Write(setup, SfxBuildImage(FakeStub(), {{"Rendo.exe.zup", PackBytes("new client")},
+                                            {"data.bin.zup", PackBytes(random.Bytes(300 * 1024))}}));
+    const auto extract = [&](const fs::path& dest) {
+        const Outcome o = Capture(RunExtract, {U8(setup), U8(dest)});
+        EXPECT_EQ(o.code, EXIT_DATA) << o.err;
+        return o.err;
+    };
+    // A running client: Linux refuses to open a running program for writing.
+    const fs::path dest = m_root / "dest";
+    fs::create_directory(dest);
+    {
+        HeldOpen client(AnsiOf(dest / "Rendo.exe"));
+        const std::string before = DescribeTree(AnsiOf(dest));
+        EXPECT_EQ(extract(dest), "sfxpack: " + Printable(dest / "Rendo.exe") + ": the file is in use; quit Orvex and try again\n");
+        EXPECT_EQ(DescribeTree(AnsiOf(dest)), before);
+    }
+    // A byte changed in place (a bad download): the digests find it before
+    // the earlier installation is touched, whichever entry it is in.
+    const fs::path checked = m_root / "checked.exe";
+    std::string image = SfxBuildImage(StubWithDigestSection(), {{"Rendo.exe.zup", PackBytes("new client")},
+                                                                {"data.bin.zup", PackBytes(random.Bytes(3000))}});
+    image[StubWithDigestSection().size() + 5] ^= 0x20;  // a coded byte of entry 0
+    Write(checked, image);
+    Write(dest / "Rendo.exe", "earlier client");
+    const std::string before = DescribeTree(AnsiOf(dest));
+    const Outcome damaged = Capture(RunExtract, {U8(checked), U8(dest)});
+    EXPECT_EQ(damaged.code, EXIT_DATA);
+    EXPECT_EQ(damaged.err, "sfxpack: " + Printable(checked) + ": the setup is damaged (entry 0, Rendo.exe.zup); download it again\n");
+    EXPECT_EQ(DescribeTree(AnsiOf(dest)), before);
+    // A file where the folder should be.
+    Write(m_root / "plain", "");
+    EXPECT_EQ(extract(m_root / "plain" / "dest").rfind("sfxpack: " + Printable(m_root / "plain" / "dest") +
+                                                         ": cannot install here; choose another folder", 0),
+              0u);
+    // Too little space: found before anything is written.
+    const fs::path disk = m_root / "disk";
+    fs::create_directory(disk);
+    SmallDisk small(disk, 256);
+    if (!small.Mounted())
+        GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(small.Errno());
+    // The folders made for the run go again.
+    EXPECT_EQ(extract(disk / "new" / "dest"),
+              "sfxpack: " + Printable(disk / "new" / "dest") + ": not enough free space: 0.6 MB needed, 0.2 MB available\n");
+    EXPECT_TRUE(fs::is_empty(disk));
+}
+
+TEST_F(SfxpackBuildTest, AnInterruptOrAKillDuringExtractLeavesTheFolderAsItWas)
+{
+    // The last entry is unpacked first, so small.txt is replaced before the
+    // large one, which takes a while.
     const std::string big = std::string(128u << 20, 'A');
     const fs::path setup = m_root / "setup.exe";
     Write(setup, SfxBuildImage(FakeStub(), {{"big.bin.zup", PackBytes(big)}, {"small.txt.zup", PackBytes("small")}}));
     const fs::path dest = m_root / "dest";
+    Write(dest / "small.txt", "earlier");
+    fs::permissions(dest / "small.txt", fs::perms::owner_read);
+    Write(dest / "mine.txt", "the user's own");
+    const std::string before = DescribeTree(AnsiOf(dest));
     const fs::path log = m_root / "stderr.txt";
-    std::fflush(nullptr);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        dup2(fd, 2);
-        _exit(RunExtract({U8(setup), U8(dest)}));
-    }
-    // Once the final file is being written, its replacement has begun.
-    std::error_code ec;
-    while (!(fs::exists(dest / "big.bin", ec) && fs::file_size(dest / "big.bin", ec) > 0))
-        usleep(1000);
-    kill(child, SIGINT);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 130);
+    // Stops extract once the large file's new content is being written.
+    const auto runUntilBusy = [&](int signalNumber) {
+        std::fflush(nullptr);
+        const pid_t child = fork();
+        if (child == 0) {
+            const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            dup2(fd, 2);
+            _exit(RunExtract({U8(setup), U8(dest)}));
+        }
+        std::error_code ec;
+        while (!(fs::exists(dest / "big.bin.zun", ec) && fs::file_size(dest / "big.bin.zun", ec) > 0))
+            usleep(1000);
+        kill(child, signalNumber);
+        int status = 0;
+        waitpid(child, &status, 0);
+        return status;
+    };
+
+    const int interrupted = runUntilBusy(SIGINT);
+    ASSERT_TRUE(WIFEXITED(interrupted));
+    EXPECT_EQ(WEXITSTATUS(interrupted), 130);
+    EXPECT_EQ(DescribeTree(AnsiOf(dest)), before);
+    EXPECT_EQ(Read(log), "sfxpack: interrupted; " + Printable(dest) + " is as it was\n");
+
+    // Killed outright, the run leaves its backups; the next one puts them
+    // back before it installs, and nothing of either run is left over.
+    const int killed = runUntilBusy(SIGKILL);
+    ASSERT_TRUE(WIFSIGNALED(killed));
+    EXPECT_TRUE(fs::exists(dest / "small.txt.zbk"));
+    const Outcome again = Capture(RunExtract, {U8(setup), U8(dest)});
+    EXPECT_EQ(again.code, EXIT_OK) << again.err;
     EXPECT_EQ(Read(dest / "small.txt"), "small");
-    EXPECT_FALSE(fs::exists(dest / "big.bin"));
-    EXPECT_FALSE(fs::exists(dest / "big.bin.zup"));
-    EXPECT_EQ(Read(log), "sfxpack: interrupted; 1 of 2 entries complete in " + Printable(dest) + ", the incomplete " +
-                             Printable(dest / "big.bin") + " removed\n");
+    EXPECT_EQ(Read(dest / "big.bin"), big);
+    EXPECT_EQ(Read(dest / "mine.txt"), "the user's own");
+    EXPECT_EQ(ListFilesBelow(AnsiOf(dest)), (std::vector<std::string>{"big.bin", "mine.txt", "small.txt"}));
 }
 
 #endif

@@ -33,6 +33,14 @@ inline std::string FakeStub(size_t size = 0x200)
     return stub;
 }
 
+// The engine's spelling of a host path, for the engine's test helpers.
+inline CString AnsiOf(const fs::path& host)
+{
+    CString ansi;
+    EXPECT_TRUE(sfxpack::AnsiFromHost(host, &ansi)) << host;
+    return ansi;
+}
+
 // What a command printed, and its exit code.
 struct Outcome {
     int code = -1;

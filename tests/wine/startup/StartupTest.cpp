@@ -11,6 +11,7 @@
 
 #include "Capture.h"
 #include "resource.h"
+#include "archive/SfxUndo.h"
 #include "support/ArchiveFixtures.h"
 #include "InstallerProcess.h"
 #include "support/SavedRegistryValue.h"
@@ -215,6 +216,29 @@ TEST_F(Startup, KeepingInstallsIntoTheEarlierFolderAndLeavesTheUserDataAlone)
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(hMain, IDC_BROWSE)));
 
     InstallAndExpectUserDataKept(installer, hMain, previous);
+}
+
+TEST_F(Startup, AnUpdateKilledPartWayIsPutBackBeforeTheEarlierClientIsLookedFor)
+{
+    const CString previous = MakePreviousInstallation("Orvex");
+    const std::vector<std::string> before = Snapshot(previous);
+    {
+        // As End task leaves an update: the client moved aside, the new one
+        // half written, the journal there.
+        CSfxUndo killed(previous + "\\");
+        CString error;
+        ASSERT_TRUE(killed.StartJournal(&error));
+        ASSERT_TRUE(killed.WillWriteFile(previous + "\\Rendo.exe.zup", true));
+        ASSERT_TRUE(MoveFileA(previous + "\\Rendo.exe", previous + "\\Rendo.exe.zbk"));
+        WriteBinaryFile(previous + "\\Rendo.exe.zun", "half a client");
+    }
+    ASSERT_TRUE(m_mainPath.Set(previous.GetString()));
+    Installer installer(m_exe);
+    HWND hKeep = installer.WaitForDialog();
+    EXPECT_TRUE(IsKeepDataDialog(hKeep));
+    EXPECT_EQ(before, Snapshot(previous));
+    PostMessageA(hKeep, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0, installer.WaitForExit(30000));
 }
 
 TEST_F(Startup, EnterKeepsTheEarlierFolder)

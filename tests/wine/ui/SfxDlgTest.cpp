@@ -17,6 +17,7 @@
 #include "DialogDriver.h"
 #include "support/TempDir.h"
 #include "app/Registry.h"
+#include "archive/SfxArchiveWriter.h"
 #include "app/SfxAppState.h"
 #include "framework/win32/Time.h"
 #include "framework/win32/WinApp.h"
@@ -32,6 +33,9 @@ const std::string kDone =
     "系统安装结束，桌面已生成程序快捷方式图标.. 用户退出后可点击快捷方式图标运行程序..或等待数秒，程序将自行启动....";
 const std::string kNoData = "Archive contins no data";
 const std::string kInternal = "Internal Error";
+const std::string kDamaged = "安装程序已损坏，请重新下载后再安装。";
+const std::string kBadFolder = "无法在该目录中安装，请选择其他目录：";
+const std::string kTooLong = "安装目录路径过长，请选择较短的目录。";
 
 std::string CountdownText(int n) { return std::to_string(n) + "秒后 Orvex软件程序将自行启动...."; }
 
@@ -305,7 +309,11 @@ struct FailureCase {
     const char* label;
     std::string (*image)();  // null: no archive file at all
     const std::string* text;
-    bool destBelowAFile = false;  // the folder cannot be created: a file holds its place
+    enum Folder { Fresh, BelowAFile, Relative, TooLong } folder = Fresh;
+    // Found before the first write: the text names the folder as typed, and
+    // the buttons come back (browse not in install mode 2).
+    bool tryAgain = false;
+    int mode = 0;
 };
 
 std::string ImageWithoutArchive() { return std::string(4096, 'M'); }
@@ -318,25 +326,40 @@ std::string DamagedImageBytes()
             return d.bytes;
     return std::string();
 }
+// A stream cut by one byte, unpacked after a whole one: found only once the
+// run has written, and then undone.
+std::string ImageDamagedInsideAStream()
+{
+    const std::string cut = PackBytes("cut short");
+    return SfxBuildImage(std::string(4096, 'M'),
+                         {{"b.txt.zup", cut.substr(0, cut.size() - 1)}, {"a.txt.zup", PackBytes("whole")}});
+}
 
 class SfxDlgFailureTest : public SfxDlgTest, public ::testing::WithParamInterface<FailureCase> {};
 
-TEST_P(SfxDlgFailureTest, ShowsTheFailureTextKeepsButtonsDisabledAndDoesNotCountDown)
+TEST_P(SfxDlgFailureTest, ShowsTheFailureTextAndCountsDownNothing)
 {
+    const FailureCase& c = GetParam();
     const CString archive = m_tmp.Path() + "\\setup.bin";
-    if (GetParam().image) {
-        const std::string image = GetParam().image();
+    if (c.image) {
+        const std::string image = c.image();
         ASSERT_FALSE(image.empty());
         WriteBinaryFile(archive, image);
     }
     CString dest = m_tmp.Path() + "\\target";
-    if (GetParam().destBelowAFile) {
+    if (c.folder == FailureCase::BelowAFile) {
         WriteBinaryFile(dest, "a file, not a folder");
         dest += "\\sub";
+    } else if (c.folder == FailureCase::Relative) {
+        dest = "target";
+    } else if (c.folder == FailureCase::TooLong) {
+        dest += "\\" + CString(std::string(250, 'x').c_str());
     }
+    const std::string expected = *c.text + (c.text == &kBadFolder ? dest.GetString() : "");
 
     CSfxDlg dlg;
-    dlg.m_strInstallMode = static_cast<char>(0);
+    dlg.m_strInstallMode = static_cast<char>(c.mode);
+    dlg.m_strPrevPath = dest;
     dlg.m_archive.SetArchivePath(archive);
     std::string status;
     bool start = true, browse = true, waited = false;
@@ -345,9 +368,10 @@ TEST_P(SfxDlgFailureTest, ShowsTheFailureTextKeepsButtonsDisabledAndDoesNotCount
         [&](DialogDriver& d) {
             d.SetText(IDC_DEST_PATH, dest.GetString());
             d.Click(IDC_START);
-            DialogDriver::WaitUntil([&] { return !d.Enabled(IDC_START) && !d.Text(IDC_STATUS).empty(); }, 60000);
+            DialogDriver::WaitUntil([&] { return d.Text(IDC_STATUS) == expected; }, 60000);
             const size_t from = d.Events().size();
             status = d.Text(IDC_STATUS);
+            WritePng(CaptureWindow(d.Dialog()), ScreenshotPath((std::string("failure-") + c.label + ".png").c_str()));
             // A countdown would tick within a second: let the close-watch
             // timer tick three times (1.5 s) first.
             waited = DialogDriver::WaitUntil([&] { return CloseWatchTicksAfter(d, from, 3); }, 20000);
@@ -355,25 +379,32 @@ TEST_P(SfxDlgFailureTest, ShowsTheFailureTextKeepsButtonsDisabledAndDoesNotCount
             browse = d.Enabled(IDC_BROWSE);
         },
         &m_events, &m_notes);
-    EXPECT_EQ(*GetParam().text, status) << m_notes;
+    EXPECT_EQ(expected, status) << m_notes;
     EXPECT_TRUE(waited);
-    EXPECT_FALSE(start);
-    EXPECT_FALSE(browse);
+    EXPECT_EQ(c.tryAgain, start);
+    EXPECT_EQ(c.tryAgain && c.mode != 2, browse);
     EXPECT_TRUE(TextsOf(m_events, DialogEvent::CountdownText).empty());
     for (int id : ValuesOf(m_events, DialogEvent::Timer))
         EXPECT_NE(TIMER_COUNTDOWN, id);
-    EXPECT_TRUE(ValuesOf(m_events, DialogEvent::Progress).empty());
+    // Nothing of a failed run stays, whether or not it had begun to write.
+    EXPECT_TRUE(ListFilesBelow(m_tmp.Path() + "\\target").empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Archives, SfxDlgFailureTest,
-                         ::testing::Values(FailureCase{"NoMagic", &ImageWithoutArchive, &kNoData},
-                                           FailureCase{"NoEntries", &ImageWithNoEntries, &kNoData},
-                                           FailureCase{"Damaged", &DamagedImageBytes, &kInternal},
-                                           // SFX_ERR_OPEN_SELF: the executable's own file cannot be opened.
-                                           FailureCase{"NoArchiveFile", nullptr, &kInternal},
-                                           // SFX_ERR_CREATE_OUTPUT: the first entry's file cannot be created.
-                                           FailureCase{"FolderCannotBeCreated", &ImageWithOneEntry, &kInternal, true}),
-                         [](const ::testing::TestParamInfo<FailureCase>& info) { return info.param.label; });
+INSTANTIATE_TEST_SUITE_P(
+    Archives, SfxDlgFailureTest,
+    ::testing::Values(FailureCase{"NoMagic", &ImageWithoutArchive, &kNoData},
+                      FailureCase{"NoEntries", &ImageWithNoEntries, &kNoData},
+                      // Damage found before the first write: only a new download helps.
+                      FailureCase{"Damaged", &DamagedImageBytes, &kDamaged},
+                      FailureCase{"DamagedInsideAStream", &ImageDamagedInsideAStream, &kInternal},
+                      // SFX_ERR_OPEN_SELF: the executable's own file cannot be opened.
+                      FailureCase{"NoArchiveFile", nullptr, &kInternal},
+                      FailureCase{"FolderCannotBeCreated", &ImageWithOneEntry, &kBadFolder, FailureCase::BelowAFile, true},
+                      FailureCase{"FolderCannotBeCreatedInMode2", &ImageWithOneEntry, &kBadFolder,
+                                  FailureCase::BelowAFile, true, 2},
+                      FailureCase{"RelativeFolder", &ImageWithOneEntry, &kBadFolder, FailureCase::Relative, true},
+                      FailureCase{"PathTooLong", &ImageWithOneEntry, &kTooLong, FailureCase::TooLong, true}),
+    [](const ::testing::TestParamInfo<FailureCase>& info) { return info.param.label; });
 
 TEST_F(SfxDlgTest, EnterInTheFolderBoxEndsTheDialogWithoutInstalling)
 {
