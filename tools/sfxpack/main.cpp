@@ -22,7 +22,12 @@ int RunCommand(const std::vector<std::string>& args)
         return sfxpack::EXIT_OK;
     }
     if (args[0] == "--manpage") {  // the build writes the installed man page with it
-        sfxpack::WriteManPage(stdout, SFXPACK_VERSION);
+        std::string date;
+        if (!sfxpack::ManPageDate(&date)) {
+            sfxpack::Error("SOURCE_DATE_EPOCH is not a number of seconds");
+            return sfxpack::EXIT_USAGE;
+        }
+        sfxpack::WriteManPage(stdout, SFXPACK_VERSION, date);
         return sfxpack::EXIT_OK;
     }
     if (args[0] == "--help" || args[0] == "-h")
