@@ -59,3 +59,15 @@ osslsigncode verify -CAfile "$keys/cert.pem" -in "$signed" | tail -n 1
 echo
 echo "== running the installer under Wine (the second run installs the signed setup)"
 scripts/demo-run.sh "$setup" "$signed"
+
+# The README's pictures, one of each state a user meets, at twice their
+# size pixel for pixel (the 9-point Chinese text stays sharp on dense
+# screens; the README shows them at their own size). Copy them over docs/
+# to update the README.
+readme=$demo/readme
+mkdir -p "$readme"
+for shot in first/ready first/folder-picker first/extracting second/keep-data first/counting-down; do
+  convert "$demo/$shot.png" -filter point -resize 200% -strip -define png:compression-level=9 \
+    "$readme/$(basename "$shot").png"
+done
+echo "README pictures: build/demo/readme/ (cp build/demo/readme/*.png docs/ to update the README)"

@@ -16,6 +16,7 @@ packages=(
   valgrind
   osslsigncode openssl
   man-db groff-base
+  dpkg-dev lintian mandoc
 )
 
 need_i386=0

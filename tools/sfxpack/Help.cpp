@@ -1,6 +1,7 @@
 #include "Help.h"
 
 #include <cstdio>
+#include <string>
 
 #include "Tool.h"
 
@@ -8,20 +9,61 @@ namespace sfxpack {
 
 namespace {
 
-struct Page {
-    const char* command;
-    const char* synopsis;
-    const char* body;
-};
+const char kSummary[] = "pack, list, compare, verify and extract Orvex installers";
+
+const char kDescription[] =
+    "DESCRIPTION\n"
+    "    sfxpack packs a folder behind the installer executable of the Orvex\n"
+    "    messaging client, and lists, compares, verifies and unpacks such\n"
+    "    installers. It reads them with the installer's own reader and codec:\n"
+    "    what sfxpack accepts, the installer accepts. The same folder gives the\n"
+    "    same installer, byte for byte, on Linux and on Windows.\n"
+    "\n"
+    "    Errors go to standard error, one line each, starting with \"sfxpack:\"\n"
+    "    and naming the file they concern.\n";
+
+const char kCommands[] =
+    "COMMANDS\n"
+    "    build --stub STUB --from DIR -o OUT   pack DIR behind a copy of STUB\n"
+    "    list SETUP [--json]                   show the entries of an installer\n"
+    "    verify SETUP [--against DIR]          decode every entry, compare with DIR\n"
+    "    extract SETUP DEST [--keep-data]      unpack as the installer would\n"
+    "    diff SETUP_A SETUP_B                  name entries added, removed, changed\n"
+    "    encode IN OUT                         pack one file into a raw LZARI stream\n"
+    "    decode IN OUT                         unpack one raw LZARI stream\n"
+    "\n"
+    "    sfxpack COMMAND --help (or sfxpack help COMMAND) shows the manual of a\n"
+    "    command; sfxpack --version prints the version.\n";
 
 const char kExitStatus[] =
     "EXIT STATUS\n"
-    "    0  success\n"
-    "    1  a failure of the data: a refused folder, a damaged installer, a file\n"
-    "       that cannot be read or written (for diff: the installers differ)\n"
-    "    2  a usage error\n";
+    "    0      success; for diff, the installers are the same\n"
+    "    1      a failure of the data: a refused folder, a damaged installer, a\n"
+    "           file that cannot be read or written, a full disk, standard\n"
+    "           output that cannot be written; for diff, also: the installers\n"
+    "           differ\n"
+    "    2      a usage error\n"
+    "    128+N  ended by signal N (130 for SIGINT or Ctrl-C, 143 for SIGTERM),\n"
+    "           after removing what was incomplete\n";
 
-const Page kPages[] = {
+const char kExamples[] =
+    "EXAMPLES\n"
+    "    Pack a folder behind the installer stub, then check every entry against\n"
+    "    the folder:\n"
+    "        sfxpack build --stub OrvexStub.exe --from payload -o OrvexSetup.exe\n"
+    "        sfxpack verify OrvexSetup.exe --against payload\n"
+    "\n"
+    "    Read the entries of a setup in a script:\n"
+    "        sfxpack list OrvexSetup.exe --json\n"
+    "\n"
+    "    Name what changed between two releases:\n"
+    "        sfxpack diff OrvexSetup-1.0.exe OrvexSetup-1.1.exe\n"
+    "\n"
+    "    Unpack a setup over an earlier installation, as the installer would,\n"
+    "    keeping the user's data:\n"
+    "        sfxpack extract OrvexSetup.exe installed --keep-data\n";
+
+const HelpPage kPages[] = {
     {"build", "sfxpack build --stub STUB --from DIR -o OUT [-j N] [--quiet] [--max-path-folder FOLDER]",
      "DESCRIPTION\n"
      "    Appends the archive of every file below DIR to a copy of STUB and writes\n"
@@ -132,9 +174,9 @@ const Page kPages[] = {
      "    failure, and OUT is not left behind.\n"},
 };
 
-const Page* FindPage(const std::string& command)
+const HelpPage* FindPage(const std::string& command)
 {
-    for (const Page& page : kPages)
+    for (const HelpPage& page : kPages)
         if (command == page.command)
             return &page;
     return nullptr;
@@ -150,21 +192,18 @@ bool WantsHelp(const std::vector<std::string>& argv)
     return false;
 }
 
+const Manual& TheManual()
+{
+    static const Manual manual = {kSummary, kDescription, kCommands, kPages, sizeof kPages / sizeof kPages[0],
+                                  kExitStatus, kExamples};
+    return manual;
+}
+
 const char* OverviewText()
 {
-    return "usage: sfxpack COMMAND ...\n"
-           "\n"
-           "  build --stub STUB --from DIR -o OUT   append the archive of DIR to a copy of STUB\n"
-           "  list SETUP [--json]                   show the entries of an installer\n"
-           "  verify SETUP [--against DIR]          decode every entry (and compare with DIR)\n"
-           "  extract SETUP DEST [--keep-data]      unpack as the installer would\n"
-           "  diff SETUP_A SETUP_B                  name the entries added, removed or changed\n"
-           "  encode IN OUT                         pack one file into a raw LZARI stream\n"
-           "  decode IN OUT                         unpack one raw LZARI stream\n"
-           "\n"
-           "sfxpack COMMAND --help shows the manual of a command; sfxpack --version its version.\n"
-           "exit status: 0 success, 1 a failure of the data, 2 a usage error, 128+N\n"
-           "ended by signal N (130 Ctrl-C, 143 SIGTERM)\n";
+    static const std::string text = std::string("sfxpack - ") + kSummary + "\n\nusage: sfxpack COMMAND ...\n\n" +
+                                    kDescription + "\n" + kCommands + "\n" + kExamples + "\n" + kExitStatus;
+    return text.c_str();
 }
 
 int ShowHelp(const std::string& command)
@@ -173,7 +212,7 @@ int ShowHelp(const std::string& command)
         std::fputs(OverviewText(), stdout);
         return EXIT_OK;
     }
-    const Page* page = FindPage(command);
+    const HelpPage* page = FindPage(command);
     if (!page) {
         Error("no manual for '" + command + "'");
         return EXIT_USAGE;
@@ -182,44 +221,9 @@ int ShowHelp(const std::string& command)
     return EXIT_OK;
 }
 
-namespace {
-
-// Text as roff shows it verbatim: backslashes doubled, a leading dot or
-// quote protected.
-std::string RoffLines(const std::string& text)
-{
-    std::string out;
-    bool lineStart = true;
-    for (char c : text) {
-        if (lineStart && (c == '.' || c == '\''))
-            out += "\\&";
-        out += c == '\\' ? std::string("\\e") : std::string(1, c);
-        lineStart = c == '\n';
-    }
-    return out;
-}
-
-}  // namespace
-
-void WriteManPage(std::FILE* out, const char* version)
-{
-    std::fprintf(out, ".TH SFXPACK 1 \"\" \"sfxpack %s\" \"User Commands\"\n", version);
-    std::fputs(".SH NAME\nsfxpack \\- pack, list, verify and extract Orvex installers\n.SH SYNOPSIS\n.nf\n", out);
-    std::fputs(RoffLines(OverviewText()).c_str(), out);
-    std::fputs(".fi\n", out);
-    for (const Page& page : kPages) {
-        std::fprintf(out, ".SH \"SFXPACK %s\"\n.nf\n", page.command);
-        std::fputs(RoffLines(std::string("SYNOPSIS\n    ") + page.synopsis + "\n\n" + page.body).c_str(), out);
-        std::fputs(".fi\n", out);
-    }
-    std::fputs(".SH \"EXIT STATUS\"\n.nf\n", out);
-    std::fputs(RoffLines(kExitStatus + std::string(kExitStatus).find('\n') + 1).c_str(), out);
-    std::fputs(".fi\n", out);
-}
-
 std::string UsageLine(const std::string& command)
 {
-    const Page* page = FindPage(command);
+    const HelpPage* page = FindPage(command);
     return page ? std::string("usage: ") + page->synopsis : std::string("usage: sfxpack COMMAND ...");
 }
 

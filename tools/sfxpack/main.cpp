@@ -1,5 +1,7 @@
 // sfxpack: packs, lists, verifies and extracts Orvex installers.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -7,7 +9,9 @@
 #include "Help.h"
 #include "Tool.h"
 
-int sfxpack::RunTool(const std::vector<std::string>& args)
+namespace {
+
+int RunCommand(const std::vector<std::string>& args)
 {
     if (args.empty()) {
         std::fputs(sfxpack::OverviewText(), stderr);
@@ -18,7 +22,12 @@ int sfxpack::RunTool(const std::vector<std::string>& args)
         return sfxpack::EXIT_OK;
     }
     if (args[0] == "--manpage") {  // the build writes the installed man page with it
-        sfxpack::WriteManPage(stdout, SFXPACK_VERSION);
+        std::string date;
+        if (!sfxpack::ManPageDate(&date)) {
+            sfxpack::Error("SOURCE_DATE_EPOCH is not a number of seconds");
+            return sfxpack::EXIT_USAGE;
+        }
+        sfxpack::WriteManPage(stdout, SFXPACK_VERSION, date);
         return sfxpack::EXIT_OK;
     }
     if (args[0] == "--help" || args[0] == "-h")
@@ -37,4 +46,23 @@ int sfxpack::RunTool(const std::vector<std::string>& args)
     sfxpack::Error("unknown command '" + command + "'");
     std::fputs(sfxpack::OverviewText(), stderr);
     return sfxpack::EXIT_USAGE;
+}
+
+}  // namespace
+
+// Standard output is checked once, after the command: a listing or a man
+// page cut short by a full disk or a closed pipe must not pass as success,
+// or a script (and the build, which writes the man page this way) takes it
+// as whole.
+int sfxpack::RunTool(const std::vector<std::string>& args)
+{
+    const int status = RunCommand(args);
+    errno = 0;
+    const bool flushed = std::fflush(stdout) == 0;
+    if (flushed && !std::ferror(stdout))
+        return status;
+    const int error = errno;
+    Error(std::string("standard output: cannot write") + (error ? std::string(": ") + std::strerror(error) : ""));
+    // A failure the command reported already keeps its own status.
+    return status == EXIT_OK ? EXIT_DATA : status;
 }

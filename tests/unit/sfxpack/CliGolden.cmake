@@ -1,5 +1,5 @@
 # The sfxpack executable itself, as a user runs it (under Wine for the
-# Windows build): exit codes, and a folder whose name and files are Chinese,
+# Windows build): exit codes, output to a full disk, and a folder whose name and files are Chinese,
 # packed to the same bytes as the checked-in installer on both hosts. The
 # names travel as command-line arguments, so the Windows build's wide
 # arguments are exercised too.
@@ -52,4 +52,19 @@ if(NOT last_out MATCHES "\"name\": \"通讯\\\\\\\\设置.ini.zup\"")
 endif()
 run(0 diff "${out}" "${DATA}/cli_folder.exe")
 run(1 diff "${out}" "${DATA}/gbk_folder.exe")
+
+# Output that cannot be written fails the command that writes it, with one
+# line naming standard output: a cut listing or man page is no success.
+function(run_to_full_disk)
+  execute_process(COMMAND ${EMULATOR} ${EXE} ${ARGN} OUTPUT_FILE /dev/full RESULT_VARIABLE rc ERROR_VARIABLE err)
+  if(NOT rc STREQUAL "1" OR NOT err MATCHES "sfxpack: standard output: cannot write")
+    message(FATAL_ERROR "sfxpack ${ARGN} >/dev/full: exit ${rc}, expected 1 and a line naming standard output\n${err}")
+  endif()
+endfunction()
+run_to_full_disk(--manpage)
+run_to_full_disk(list "${out}" --json)
+run_to_full_disk(verify "${out}")
+run_to_full_disk(diff "${out}" "${DATA}/cli_folder.exe")
+run_to_full_disk(build --stub "${DATA}/stub.exe" --from "${src}" -o "${WORK}/again.exe" --quiet)
+run_to_full_disk(extract "${out}" "${WORK}/dest")
 file(REMOVE_RECURSE "${WORK}")
