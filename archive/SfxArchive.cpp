@@ -298,7 +298,7 @@ int CSfxArchive::UnpackEntry(CFile* pArchive, int nIndex, const CString& strDest
     const CString newPath = CSfxUndo::NewPath(finalPath);
     // A file this run has written already (the archive names it twice) is
     // replaced outright: the earlier installation's file is kept once.
-    const bool rewriting = FileExists(CSfxUndo::BackupPath(finalPath)) && m_pUndo->HasWritten(tempPath);
+    const bool rewriting = m_pUndo->HasWritten(tempPath) && FileExists(CSfxUndo::BackupPath(finalPath));
     const bool replacing = !rewriting && FileExists(finalPath);
     if (!Pulse())
         return SFX_ERR_CANCELLED;

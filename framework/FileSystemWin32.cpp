@@ -75,7 +75,22 @@ FILE* FsOpenStream(const char* path, const char* mode)
     return stream;
 }
 
-bool FsMoveFile(const char* from, const char* to) { return MoveFileExA(from, to, 0) != 0; }
+bool FsMoveFile(const char* from, const char* to)
+{
+    if (MoveFileExA(from, to, 0))
+        return true;
+    // Some file systems (network shares) refuse to rename a read-only file:
+    // the attribute is lifted for the move and set again on the new name.
+    if (GetLastError() != ERROR_ACCESS_DENIED)
+        return false;
+    const DWORD attributes = GetFileAttributesA(from);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY) ||
+        !SetFileAttributesA(from, attributes & ~FILE_ATTRIBUTE_READONLY))
+        return false;
+    const bool moved = MoveFileExA(from, to, 0) != 0;
+    SetFileAttributesA(moved ? to : from, attributes);
+    return moved;
+}
 
 bool FsRemoveFolder(const char* path) { return RemoveDirectoryA(path) != 0; }
 

@@ -60,6 +60,19 @@ protected:
         }
         return dlg;
     }
+    // A setup whose large entries take a while each (one stream of 64 MiB,
+    // packed once), between the entries given: `last` are unpacked first.
+    CString WriteLongSetup(int large, const std::vector<SfxPackedEntry>& first, const std::vector<SfxPackedEntry>& last)
+    {
+        const std::string history = PackBytes(std::string(size_t(64) << 20, '\0'));
+        std::vector<SfxPackedEntry> entries = first;
+        for (int i = 1; i <= large; ++i)
+            entries.push_back({"h" + std::to_string(i) + ".bin.zup", history});
+        entries.insert(entries.end(), last.begin(), last.end());
+        const CString exe = m_tmp.Path() + "\\OrvexSetup.exe";
+        WriteBinaryFile(exe, SfxBuildImage(m_stub, entries));
+        return exe;
+    }
     static std::vector<FixtureFile> NewVersion()
     {
         return {{"Rendo.exe", "new client"}, {"data\\text.txt", "new text"}, {"readme.txt", "Orvex\r\n"}};
@@ -249,15 +262,7 @@ TEST_F(StubProcessTest, AFullDriveIsFoundBeforeTheFirstWriteAndFreeingSpaceLetsI
 
 TEST_F(StubProcessTest, TheWindowAnswersOtherProgramsWhileALongEntryUnpacks)
 {
-    // The small file is unpacked first; then six large ones take a while
-    // each (one stream, packed once).
-    const std::string history = PackBytes(std::string(size_t(64) << 20, '\0'));
-    std::vector<SfxPackedEntry> entries;
-    for (const char* name : {"h1.bin.zup", "h2.bin.zup", "h3.bin.zup", "h4.bin.zup", "h5.bin.zup", "h6.bin.zup"})
-        entries.push_back({name, history});
-    entries.push_back({"readme.txt.zup", PackBytes("Orvex")});
-    const CString exe = m_tmp.Path() + "\\OrvexSetup.exe";
-    WriteBinaryFile(exe, SfxBuildImage(m_stub, entries));
+    const CString exe = WriteLongSetup(6, {}, {{"readme.txt.zup", PackBytes("Orvex")}});
     InstallerProcess installer(exe);
     const HWND dlg = StartInstalling(installer, m_tmp.Path() + "\\long");
     ASSERT_TRUE(dlg);
@@ -280,6 +285,43 @@ TEST_F(StubProcessTest, TheWindowAnswersOtherProgramsWhileALongEntryUnpacks)
     EXPECT_TRUE(WaitUntil([&] { return DialogItemText(dlg, IDC_STATUS) == kDone; }, 60000));
     PostMessageA(dlg, WM_CLOSE, 0, 0);
     EXPECT_EQ(0, installer.WaitForExit(30000));
+}
+
+TEST_F(StubProcessTest, EndTaskDuringExtractionLeavesBackupsThatTheNextRunPutsBackFirst)
+{
+    const CString dest = m_tmp.Path() + "\\Orvex";
+    PrepareReinstall(dest, NewVersion());
+    const CString exe = WriteLongSetup(3, {{"Rendo.exe.zup", PackBytes("new client")}},
+                                       {{"data\\text.txt.zup", PackBytes("new text")}});
+    {
+        InstallerProcess installer(exe);
+        const HWND dlg = StartInstalling(installer, dest);
+        ASSERT_TRUE(dlg);
+        // The text file is replaced; a large one is being unpacked.
+        ASSERT_TRUE(WaitUntil([&] { return DialogItemText(dlg, IDC_STATUS).rfind(kCopying, 0) == 0; }, 60000));
+        DWORD pid = 0;
+        GetWindowThreadProcessId(dlg, &pid);
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+        ASSERT_TRUE(process);
+        TerminateProcess(process, 1);  // as End task ends a program
+        WaitForSingleObject(process, 30000);
+        CloseHandle(process);
+    }
+    EXPECT_EQ(ReadBinaryFile(dest + "\\data\\text.txt.zbk"), "earlier text");
+    EXPECT_EQ(ReadBinaryFile(dest + "\\Rendo.exe"), "earlier client");
+    EXPECT_NE(GetFileAttributesA(dest + "\\sfxundo.zjn"), INVALID_FILE_ATTRIBUTES);
+
+    InstallerProcess again(exe);
+    const HWND dlg = StartInstalling(again, dest);
+    ASSERT_TRUE(dlg);
+    EXPECT_TRUE(WaitUntil([&] { return DialogItemText(dlg, IDC_STATUS) == kDone; }, 120000))
+        << DialogItemText(dlg, IDC_STATUS);
+    PostMessageA(dlg, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0, again.WaitForExit(30000));
+    EXPECT_EQ(ReadBinaryFile(dest + "\\Rendo.exe"), "new client");
+    EXPECT_EQ(ReadBinaryFile(dest + "\\data\\text.txt"), "new text");
+    EXPECT_EQ(ListFilesBelow(dest),
+              (std::vector<std::string>{"Rendo.exe", "data\\text.txt", "h1.bin", "h2.bin", "h3.bin"}));
 }
 
 }  // namespace
