@@ -234,7 +234,10 @@ void LaunchInstalledProgram(CString path)
     info.lpVerb = nullptr;  // the default verb
     info.lpFile = path;
     info.lpParameters = "";
-    info.lpDirectory = nullptr;
+    // The client starts in its own folder, not in the setup's (usually
+    // Downloads), where a DLL it loads by bare name could be waiting.
+    const CString folder = path.Left(path.ReverseFind('\\'));
+    info.lpDirectory = folder.IsEmpty() ? nullptr : folder.GetString();
     info.nShow = SW_SHOWNORMAL;
     info.hInstApp = nullptr;
     // Whether it started is not reported; the handle is not kept.

@@ -75,7 +75,8 @@ public:
     CAboutDlg();
 };
 
-// Starts the program at path with the default verb and no arguments.
+// Starts the program at path with the default verb and no arguments, in
+// its own folder (path up to its last backslash).
 void LaunchInstalledProgram(CString path);
 
 // The status texts the dialog shows (GBK).
