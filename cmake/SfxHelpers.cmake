@@ -48,3 +48,21 @@ function(sfx_add_test name)
     set_tests_properties(${name} PROPERTIES RUN_SERIAL TRUE)
   endif()
 endfunction()
+
+# sfx_shipped_executable(TARGET)
+# What every executable we ship to Windows carries: an entry point that
+# narrows the DLL search before anything else runs (framework/win32/
+# DllSearch.h).
+function(sfx_shipped_executable target)
+  if(NOT WIN32)
+    return()
+  endif()
+  get_target_property(windowed ${target} WIN32_EXECUTABLE)
+  if(windowed)
+    set(entry SfxGuiEntry)
+  else()
+    set(entry SfxConsoleEntry)
+  endif()
+  target_link_libraries(${target} PRIVATE framework_dll_search)
+  target_link_options(${target} PRIVATE -Wl,--entry=_${entry} -Wl,--undefined=_${entry})
+endfunction()
