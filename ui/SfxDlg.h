@@ -82,6 +82,7 @@ void LaunchInstalledProgram(CString path);
 // The status texts the dialog shows (GBK).
 extern const char* const SFX_TEXT_COPYING;     // "正在拷贝 "
 extern const char* const SFX_TEXT_DONE;        // the completion message
+extern const char* const SFX_TEXT_DONE_NO_SHORTCUT; // the same when no shortcut is on the desktop
 extern const char* const SFX_TEXT_NO_DATA;     // "Archive contins no data"
 extern const char* const SFX_TEXT_INTERNAL;    // "Internal Error"
 extern const char* const SFX_FORMAT_COUNTDOWN; // "%d秒后 Orvex软件程序将自行启动...."

@@ -26,6 +26,9 @@ const std::string kSuffix = "下\r\n发现《Orvex》已使用的历史版本\r\
 const std::string kNewFolderPrefix = "c:\\Ithra通讯";
 const std::string kDone =
     "系统安装结束，桌面已生成程序快捷方式图标.. 用户退出后可点击快捷方式图标运行程序..或等待数秒，程序将自行启动....";
+const std::string kDoneNoShortcut =
+    "系统安装结束，桌面快捷方式未能生成.. 可在安装目录中运行 Rendo.exe..或等待数秒，程序将自行启动....";
+const char* const kShortcutName = "Orvex 高级通讯管理.lnk";
 const char* const kSetupOverrides = "Software\\Wine\\AppDefaults\\OrvexSetup.exe\\DllOverrides";
 const char* const kAeDebug = "Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug";
 
@@ -358,6 +361,28 @@ TEST_F(Startup, DllsBesideTheSetupNeverLoadAndTheClientStartsInItsFolder)
     const std::vector<std::string> lines = ClientMarkerLines(folder);
     ASSERT_EQ(3u, lines.size()) << "the client did not start";
     EXPECT_EQ(std::string(folder), lines[2]) << "the client's current folder";
+}
+
+// A folder with the shortcut's name stands where the shortcut would go: the
+// status says that no shortcut was made, and the countdown and the client's
+// start go on.
+TEST_F(Startup, AFolderInPlaceOfTheShortcutIsReported)
+{
+    m_mainPath.DeleteKey();
+    const CString blocker = m_desktop + "\\" + kShortcutName;
+    ASSERT_TRUE(CreateDirectoryA(blocker, nullptr));
+    const CString folder = m_tmp.Path() + "\\安装";
+    Installer installer(m_exe);
+    HWND hMain = installer.WaitForDialog();
+    ASSERT_TRUE(IsMainDialog(hMain));
+    SetDialogItemText(hMain, IDC_DEST_PATH, folder.GetString());
+    ClickDialogItem(hMain, IDC_START);
+    EXPECT_TRUE(WaitUntil([&] { return DialogItemText(hMain, IDC_STATUS) == kDoneNoShortcut; }, 60000))
+        << DialogItemText(hMain, IDC_STATUS);
+    WritePng(CaptureWindow(hMain), ScreenshotPath("no-shortcut.png"));
+    EXPECT_EQ(0, installer.WaitForExit(60000));
+    EXPECT_EQ(3u, ClientMarkerLines(folder).size()) << "the client did not start";
+    EXPECT_EQ(FILE_ATTRIBUTE_DIRECTORY, GetFileAttributesA(blocker) & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 TEST_F(Startup, AMarkerInTheChosenFolderKeepsTheUserDataWithoutAQuestion)
