@@ -38,6 +38,11 @@ const wchar_t* const kEarlyDlls[] = {
     L"shfolder.dll",  // older shell components' folder lookup
 };
 
+// How a DLL named by its full path gets its own imports: through the
+// narrowed process search once it is in place; before that (and where it
+// cannot be), from the DLL's own folder first, the altered search order.
+DWORD g_fullPathLoadFlags = LOAD_WITH_ALTERED_SEARCH_PATH;
+
 template <typename Fn> Fn KernelFunction(const char* name)
 {
     // Through void (*)(): GetProcAddress's type says nothing of the real one.
@@ -55,9 +60,7 @@ HMODULE SfxLoadSystemLibrary(const wchar_t* fileName)
         return nullptr;
     path[n] = L'\\';
     ::lstrcpyW(path + n + 1, fileName);
-    // The altered search: the DLL's own imports are looked up in its
-    // folder first, even where the process-wide search is not narrowed.
-    return ::LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    return ::LoadLibraryExW(path, nullptr, g_fullPathLoadFlags);
 }
 
 void SfxNarrowDllSearch()
@@ -68,7 +71,9 @@ void SfxNarrowDllSearch()
     // Windows 7 with KB2533623.
     const SetDefaultDllDirectoriesFn setDefault =
         KernelFunction<SetDefaultDllDirectoriesFn>("SetDefaultDllDirectories");
-    if (!setDefault || !setDefault(kLoadLibrarySearchSystem32)) {
+    if (setDefault && setDefault(kLoadLibrarySearchSystem32)) {
+        g_fullPathLoadFlags = 0;
+    } else {
         // Without it, at least the current folder leaves the search; the
         // program's folder stays first, which the early loads below cover.
         if (const SetDllDirectoryWFn setDllDirectory = KernelFunction<SetDllDirectoryWFn>("SetDllDirectoryW"))
