@@ -48,3 +48,52 @@ function(sfx_add_test name)
     set_tests_properties(${name} PROPERTIES RUN_SERIAL TRUE)
   endif()
 endfunction()
+
+# sfx_shipped_executable(TARGET DESCRIPTION text [CHINESE])
+# What every executable we ship to Windows carries: an entry point that
+# narrows the DLL search before anything else runs (framework/win32/
+# DllSearch.h), the terminal-server flag, and a manifest and a version
+# resource written from the project() version (res/Identity.*.in).
+# CHINESE: the version texts are Simplified Chinese, as the setup's are.
+function(sfx_shipped_executable target)
+  cmake_parse_arguments(S "CHINESE" "DESCRIPTION" "" ${ARGN})
+  if(NOT WIN32)
+    return()
+  endif()
+  get_target_property(output ${target} OUTPUT_NAME)
+  if(NOT output)
+    set(output ${target})
+  endif()
+  set(SFX_IDENTITY_NAME ${output})
+  set(SFX_IDENTITY_DESCRIPTION ${S_DESCRIPTION})
+  set(SFX_IDENTITY_FILE ${output}.exe)
+  if(S_CHINESE)
+    set(SFX_IDENTITY_LANGUAGE "LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED")
+    set(SFX_IDENTITY_BLOCK 080404b0)
+    set(SFX_IDENTITY_TRANSLATION "0x0804, 1200")
+  else()
+    set(SFX_IDENTITY_LANGUAGE "LANG_ENGLISH, SUBLANG_ENGLISH_US")
+    set(SFX_IDENTITY_BLOCK 040904b0)
+    set(SFX_IDENTITY_TRANSLATION "0x0409, 1200")
+  endif()
+  set(dir ${CMAKE_CURRENT_BINARY_DIR}/${target}-identity)
+  set(SFX_IDENTITY_MANIFEST ${dir}/${output}.manifest)
+  configure_file(${PROJECT_SOURCE_DIR}/res/Identity.manifest.in ${SFX_IDENTITY_MANIFEST} @ONLY)
+  configure_file(${PROJECT_SOURCE_DIR}/res/Identity.rc.in ${dir}/identity.utf8.rc @ONLY)
+  add_custom_command(OUTPUT ${dir}/identity.rc
+    COMMAND iconv -f UTF-8 -t GBK ${dir}/identity.utf8.rc -o ${dir}/identity.rc
+    DEPENDS ${dir}/identity.utf8.rc
+    VERBATIM)
+  target_sources(${target} PRIVATE ${dir}/identity.rc)
+  set_source_files_properties(${dir}/identity.rc PROPERTIES
+    COMPILE_OPTIONS --codepage=936 OBJECT_DEPENDS ${SFX_IDENTITY_MANIFEST})
+
+  get_target_property(windowed ${target} WIN32_EXECUTABLE)
+  if(windowed)
+    set(entry SfxGuiEntry)
+  else()
+    set(entry SfxConsoleEntry)
+  endif()
+  target_link_libraries(${target} PRIVATE framework_dll_search)
+  target_link_options(${target} PRIVATE -Wl,--tsaware -Wl,--entry=_${entry} -Wl,--undefined=_${entry})
+endfunction()

@@ -47,6 +47,15 @@ void UpdateDesktopShortcut(CString folder)
     CreateShortcutFile(target, newLink);
 }
 
+bool DesktopShortcutExists()
+{
+    CString desktop;
+    if (!ReadRegistryString(HKEY_CURRENT_USER, kShellFoldersKey, kDesktopValue, &desktop))
+        return false;
+    const DWORD attributes = GetFileAttributesA(desktop + "\\" + kNewLinkName);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 bool FileContainsText(CString path, CString text)
 {
     if (!FileExists(path))

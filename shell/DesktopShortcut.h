@@ -38,3 +38,8 @@ CString ReadFileAsText(CString path);
 // cannot be obtained, or when linkPath is too long for a MAX_PATH wide
 // path (nothing is saved then).
 int CreateShortcutFile(const char* target, const char* linkPath);
+
+// True when the current user's desktop holds a file (not a folder) named
+// like the new shortcut: the completion message may then say that the
+// shortcut is there. False as well when the desktop cannot be read.
+bool DesktopShortcutExists();

@@ -16,6 +16,8 @@
 const char* const SFX_TEXT_COPYING = "正在拷贝 ";
 const char* const SFX_TEXT_DONE =
     "系统安装结束，桌面已生成程序快捷方式图标.. 用户退出后可点击快捷方式图标运行程序..或等待数秒，程序将自行启动....";
+const char* const SFX_TEXT_DONE_NO_SHORTCUT =
+    "系统安装结束，桌面快捷方式未能生成.. 可在安装目录中运行 Rendo.exe..或等待数秒，程序将自行启动....";
 const char* const SFX_TEXT_NO_DATA = "Archive contins no data";
 // The same words as the framework's report of a failed handler.
 const char* const SFX_TEXT_INTERNAL = AFX_TEXT_INTERNAL_ERROR;
@@ -176,7 +178,8 @@ void CSfxDlg::OnStart()
     CWnd* pStatus = GetDlgItem(IDC_STATUS);
     if (result == SFX_OK) {
         UpdateDesktopShortcut(m_strDestPath);
-        pStatus->SetWindowText(SFX_TEXT_DONE);
+        // Only a shortcut that is there is announced as made.
+        pStatus->SetWindowText(DesktopShortcutExists() ? SFX_TEXT_DONE : SFX_TEXT_DONE_NO_SHORTCUT);
         SetTimer(TIMER_COUNTDOWN, 1000, nullptr);
     } else {
         pStatus->SetWindowText(FailureText(result));
@@ -314,7 +317,10 @@ void LaunchInstalledProgram(CString path)
     info.lpVerb = nullptr;  // the default verb
     info.lpFile = path;
     info.lpParameters = "";
-    info.lpDirectory = nullptr;
+    // The client starts in its own folder, not in the setup's (usually
+    // Downloads), where a DLL it loads by bare name could be waiting.
+    const CString folder = path.Left(path.ReverseFind('\\'));
+    info.lpDirectory = folder.IsEmpty() ? nullptr : folder.GetString();
     info.nShow = SW_SHOWNORMAL;
     info.hInstApp = nullptr;
     // Whether it started is not reported; the handle is not kept.

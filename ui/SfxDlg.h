@@ -88,12 +88,14 @@ public:
     CAboutDlg();
 };
 
-// Starts the program at path with the default verb and no arguments.
+// Starts the program at path with the default verb and no arguments, in
+// its own folder (path up to its last backslash).
 void LaunchInstalledProgram(CString path);
 
 // The status texts the dialog shows (GBK).
 extern const char* const SFX_TEXT_COPYING;     // "正在拷贝 "
 extern const char* const SFX_TEXT_DONE;        // the completion message
+extern const char* const SFX_TEXT_DONE_NO_SHORTCUT; // the same when no shortcut is on the desktop
 extern const char* const SFX_TEXT_NO_DATA;     // "Archive contins no data"
 extern const char* const SFX_TEXT_INTERNAL;    // "Internal Error"
 // A failure found before the first write, which says what to do about it.

@@ -1,8 +1,9 @@
 // Rendo.exe: a stand-in for the messaging client that the installer puts in
 // place and starts at the end. It proves that it ran, and how: it writes
 // "rendo-started.txt" beside itself (its own path on the first line, its
-// command line on the second), then shows a small window titled with the
-// product name for three seconds and exits.
+// command line on the second, the folder it was started in on the third),
+// then shows a small window titled with the product name for three seconds
+// and exits.
 //
 // With the environment variable SFX_RENDO_NO_WINDOW set to 1 it writes the
 // file and exits at once, so that test runs stay quiet.
@@ -39,9 +40,13 @@ bool WriteMarker()
     if (h == INVALID_HANDLE_VALUE)
         return false;
     const char* commandLine = GetCommandLineA();
+    char current[MAX_PATH] = "";
+    const DWORD currentLength = GetCurrentDirectoryA(MAX_PATH, current);
     DWORD written = 0;
-    bool ok = WriteFile(h, path, n, &written, nullptr) && WriteFile(h, "\r\n", 2, &written, nullptr) &&
+    bool ok = currentLength > 0 && currentLength < MAX_PATH && WriteFile(h, path, n, &written, nullptr) &&
+              WriteFile(h, "\r\n", 2, &written, nullptr) &&
               WriteFile(h, commandLine, static_cast<DWORD>(std::strlen(commandLine)), &written, nullptr) &&
+              WriteFile(h, "\r\n", 2, &written, nullptr) && WriteFile(h, current, currentLength, &written, nullptr) &&
               WriteFile(h, "\r\n", 2, &written, nullptr);
     ok = CloseHandle(h) && ok;
     return ok;

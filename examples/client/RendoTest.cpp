@@ -1,6 +1,6 @@
 // The sample client, started as the installer starts it: it leaves its
-// marker beside itself with its path and command line, and its window
-// carries the product name and closes by itself.
+// marker beside itself with its path, command line and current folder, and
+// its window carries the product name and closes by itself.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -76,8 +76,8 @@ TEST(SampleClient, QuietStartWritesTheMarkerBesideItself)
     CloseHandle(hProcess);
     EXPECT_EQ(0u, code);
 
-    const std::string expected =
-        std::string(folder + "\\Rendo.exe") + "\r\n\"" + std::string(folder + "\\Rendo.exe") + "\" --from-test\r\n";
+    const std::string expected = std::string(folder + "\\Rendo.exe") + "\r\n\"" + std::string(folder + "\\Rendo.exe") +
+                                 "\" --from-test\r\n" + std::string(folder) + "\r\n";
     EXPECT_EQ(expected, ReadAll(folder + "\\rendo-started.txt"));
 }
 

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "AfxState.h"
+#include "DllSearch.h"
 #include "WinApp.h"
 
 namespace {
@@ -20,13 +21,22 @@ LRESULT CALLBACK CbtFilterHook(int code, WPARAM wParam, LPARAM lParam)
     return ::CallNextHookEx(ts.hHookCbt, code, wParam, lParam);
 }
 
+// comctl32 is not one of Windows' KnownDLLs: imported, or loaded by name,
+// it would be looked for in the program's folder first. It stays loaded:
+// its window classes are used until the process ends.
 void RegisterCommonControls()
 {
     static bool done = false;
     if (done)
         return;
-    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_PROGRESS_CLASS | ICC_WIN95_CLASSES};
-    ::InitCommonControlsEx(&icc);
+    typedef BOOL(WINAPI * InitFn)(const INITCOMMONCONTROLSEX*);
+    if (HMODULE comctl = SfxLoadSystemLibrary(L"comctl32.dll")) {
+        const InitFn init = reinterpret_cast<InitFn>(
+            reinterpret_cast<void (*)()>(::GetProcAddress(comctl, "InitCommonControlsEx")));
+        INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_PROGRESS_CLASS | ICC_WIN95_CLASSES};
+        if (init)
+            init(&icc);
+    }
     done = true;
 }
 }  // namespace

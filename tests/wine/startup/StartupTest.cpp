@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,40 @@ const std::string kSuffix = "下\r\n发现《Orvex》已使用的历史版本\r\
 const std::string kNewFolderPrefix = "c:\\Ithra通讯";
 const std::string kDone =
     "系统安装结束，桌面已生成程序快捷方式图标.. 用户退出后可点击快捷方式图标运行程序..或等待数秒，程序将自行启动....";
+const std::string kDoneNoShortcut =
+    "系统安装结束，桌面快捷方式未能生成.. 可在安装目录中运行 Rendo.exe..或等待数秒，程序将自行启动....";
+const char* const kShortcutName = "Orvex 高级通讯管理.lnk";
+const char* const kSetupOverrides = "Software\\Wine\\AppDefaults\\OrvexSetup.exe\\DllOverrides";
+const char* const kAeDebug = "Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug";
+
+// DLLs that Windows' own components load by bare name, or that the setup
+// once imported (comctl32). version.dll is not among them here: Wine's own
+// user32 imports it, so Wine loads a planted one before any code of the
+// setup runs, whatever the setup does; on Windows user32 does not import it.
+const char* const kPlantedNames[] = {
+    "comctl32", "uxtheme", "dwmapi",  "cryptbase", "userenv",     "propsys",  "winmm",    "msimg32",  "oleacc",
+    "riched20", "apphelp", "secur32", "sspicli",   "textshaping", "wtsapi32", "netapi32", "profapi",  "shfolder",
+};
+
+// The lines of the sample client's marker (its path, command line and
+// current folder), once all three are written.
+std::vector<std::string> ClientMarkerLines(const CString& folder)
+{
+    std::vector<std::string> lines;
+    WaitUntil(
+        [&] {
+            lines.clear();
+            const CString marker = folder + "\\rendo-started.txt";
+            if (GetFileAttributesA(marker) == INVALID_FILE_ATTRIBUTES)
+                return false;
+            const std::string text = ReadBinaryFile(marker);
+            for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+                lines.push_back(text.substr(start, end - start));
+            return lines.size() == 3;
+        },
+        20000);
+    return lines;
+}
 
 std::string WindowsPath(const std::string& unixPath) { return WindowsPathOfUnixPath(unixPath); }
 std::string Text(HWND hWnd) { return WindowText(hWnd); }
@@ -302,6 +337,76 @@ TEST_F(Startup, QuitEscAndTheCloseBoxEndTheProcessWithoutInstalling)
     EXPECT_EQ(before, Snapshot(previous));
     EXPECT_EQ(m_newFoldersBefore, CountNewFolders());
     EXPECT_TRUE(ListFilesBelow(m_desktop).empty());
+}
+
+// Started from a downloads folder where DLLs named like system DLLs wait:
+// none of them is ever loaded, and the client starts in its installation
+// folder, not in the downloads.
+TEST_F(Startup, DllsBesideTheSetupNeverLoadAndTheClientStartsInItsFolder)
+{
+    m_mainPath.DeleteKey();
+    const CString downloads = m_tmp.Path() + "\\下载";
+    ASSERT_TRUE(CreateDirectoryA(downloads, nullptr));
+    const CString setup = downloads + "\\OrvexSetup.exe";
+    ASSERT_TRUE(CopyFileA(m_exe, setup, FALSE));
+    const std::string planted = ReadBinaryFile(WindowsPath(SFX_PLANTED_DLL).c_str());
+    ASSERT_FALSE(planted.empty());
+    // Wine is told to take these names from the setup's folder before its
+    // own, as Windows does for a DLL that is not a KnownDLL: the registry
+    // form of WINEDLLOVERRIDES="name=n,b", kept to this one program (Wine
+    // reads the variable from the host's environment, which a process
+    // started from here cannot be given). A setup that crashes on a planted
+    // DLL ends at once: no debugger starts.
+    std::vector<std::unique_ptr<SavedRegistryValue>> overrides;
+    for (const char* name : kPlantedNames) {
+        WriteBinaryFile(downloads + "\\" + name + ".dll", planted);
+        overrides.emplace_back(new SavedRegistryValue(HKEY_CURRENT_USER, kSetupOverrides, name));
+        ASSERT_TRUE(overrides.back()->Set("native,builtin"));
+    }
+    overrides.emplace_back(new SavedRegistryValue(HKEY_LOCAL_MACHINE, kAeDebug, "Debugger"));
+    ASSERT_TRUE(overrides.back()->Set("no-debugger-here.exe"));
+    const CString folder = m_tmp.Path() + "\\安装";
+    Installer installer(setup, downloads);
+
+    HWND hMain = installer.WaitForDialog();
+    EXPECT_TRUE(IsMainDialog(hMain));
+    if (hMain) {
+        SetDialogItemText(hMain, IDC_DEST_PATH, folder.GetString());
+        ClickDialogItem(hMain, IDC_START);
+        EXPECT_TRUE(WaitUntil([&] { return DialogItemText(hMain, IDC_STATUS) == kDone; }, 60000));
+    }
+    EXPECT_EQ(0, installer.WaitForExit(60000));
+    std::vector<std::string> marks;
+    for (const std::string& name : ListFilesBelow(downloads))
+        if (name.size() > 5 && name.compare(name.size() - 5, 5, ".mark") == 0)
+            marks.push_back(name);
+    EXPECT_EQ(std::vector<std::string>{}, marks) << "DLLs loaded from the setup's folder";
+
+    const std::vector<std::string> lines = ClientMarkerLines(folder);
+    ASSERT_EQ(3u, lines.size()) << "the client did not start";
+    EXPECT_EQ(std::string(folder), lines[2]) << "the client's current folder";
+}
+
+// A folder with the shortcut's name stands where the shortcut would go: the
+// status says that no shortcut was made, and the countdown and the client's
+// start go on.
+TEST_F(Startup, AFolderInPlaceOfTheShortcutIsReported)
+{
+    m_mainPath.DeleteKey();
+    const CString blocker = m_desktop + "\\" + kShortcutName;
+    ASSERT_TRUE(CreateDirectoryA(blocker, nullptr));
+    const CString folder = m_tmp.Path() + "\\安装";
+    Installer installer(m_exe);
+    HWND hMain = installer.WaitForDialog();
+    ASSERT_TRUE(IsMainDialog(hMain));
+    SetDialogItemText(hMain, IDC_DEST_PATH, folder.GetString());
+    ClickDialogItem(hMain, IDC_START);
+    EXPECT_TRUE(WaitUntil([&] { return DialogItemText(hMain, IDC_STATUS) == kDoneNoShortcut; }, 60000))
+        << DialogItemText(hMain, IDC_STATUS);
+    WritePng(CaptureWindow(hMain), ScreenshotPath("no-shortcut.png"));
+    EXPECT_EQ(0, installer.WaitForExit(60000));
+    EXPECT_EQ(3u, ClientMarkerLines(folder).size()) << "the client did not start";
+    EXPECT_EQ(FILE_ATTRIBUTE_DIRECTORY, GetFileAttributesA(blocker) & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 TEST_F(Startup, AMarkerInTheChosenFolderKeepsTheUserDataWithoutAQuestion)

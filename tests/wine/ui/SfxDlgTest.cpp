@@ -472,7 +472,7 @@ TEST_F(SfxDlgTest, StaticTextsAndTheDialogTakeItsColoursEditBoxesKeepTheSystemOn
     EXPECT_EQ(0, GetObjectA(stat.brush, sizeof lb, &lb)) << "the brush is released with the dialog";
 }
 
-TEST_F(SfxDlgTest, LaunchStartsTheGivenFileWithoutArguments)
+TEST_F(SfxDlgTest, LaunchStartsTheGivenFileWithoutArgumentsInItsFolder)
 {
     // A folder with a blank and GBK text, as an installation folder may have.
     const CString folder = m_tmp.Path() + "\\客户 端";
@@ -483,26 +483,27 @@ TEST_F(SfxDlgTest, LaunchStartsTheGivenFileWithoutArguments)
 
     LaunchInstalledProgram(exe);
 
-    // The client writes its own path, then its command line, each ending in
-    // CRLF; while it writes, the file is locked.
-    std::string written;
+    // The client writes its own path, its command line and its current
+    // folder, each ending in CRLF; while it writes, the file is locked.
+    std::vector<std::string> lines;
     const auto complete = [&] {
-        written.clear();
+        lines.clear();
         HANDLE h = CreateFileA(marker, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
         if (h == INVALID_HANDLE_VALUE)
             return false;
+        std::string written;
         char buffer[4096];
         DWORD got = 0;
         while (ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got > 0)
             written.append(buffer, got);
         CloseHandle(h);
-        const size_t first = written.find("\r\n");
-        return first != std::string::npos && written.find("\r\n", first + 2) != std::string::npos;
+        for (size_t start = 0, end; (end = written.find("\r\n", start)) != std::string::npos; start = end + 2)
+            lines.push_back(written.substr(start, end - start));
+        return lines.size() == 3;
     };
-    ASSERT_TRUE(DialogDriver::WaitUntil(complete, 20000)) << "the client never ran: " << written;
-    const size_t first = written.find("\r\n");
-    EXPECT_EQ(std::string(exe), written.substr(0, first));
-    const std::string commandLine = written.substr(first + 2, written.find("\r\n", first + 2) - (first + 2));
+    ASSERT_TRUE(DialogDriver::WaitUntil(complete, 20000)) << "the client never ran";
+    EXPECT_EQ(std::string(exe), lines[0]);
+    const std::string& commandLine = lines[1];
     // The program itself, quoted or not, and nothing after it.
     const std::string program(exe);
     size_t rest = std::string::npos;
@@ -512,6 +513,8 @@ TEST_F(SfxDlgTest, LaunchStartsTheGivenFileWithoutArguments)
         rest = program.size();
     ASSERT_NE(std::string::npos, rest) << "the command line does not start with the program: " << commandLine;
     EXPECT_EQ(std::string::npos, commandLine.find_first_not_of(' ', rest)) << "arguments given: " << commandLine;
+    // Its own folder, not the setup's (which may hold anything downloaded).
+    EXPECT_EQ(std::string(folder), lines[2]);
 }
 
 BOOL CALLBACK FindAboutBox(HWND h, LPARAM lParam)

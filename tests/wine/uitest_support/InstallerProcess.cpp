@@ -62,12 +62,12 @@ void SetDialogItemText(HWND hDlg, int id, const std::string& text)
 
 void ClickDialogItem(HWND hDlg, int id) { PostMessageA(GetDlgItem(hDlg, id), BM_CLICK, 0, 0); }
 
-InstallerProcess::InstallerProcess(const CString& exe)
+InstallerProcess::InstallerProcess(const CString& exe, const char* directory)
 {
     STARTUPINFOA si{};
     si.cb = sizeof si;
     std::string cmd = "\"" + std::string(exe.GetString()) + "\"";
-    m_started = CreateProcessA(exe, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &m_pi) != FALSE;
+    m_started = CreateProcessA(exe, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, directory, &si, &m_pi) != FALSE;
 }
 
 InstallerProcess::~InstallerProcess()

@@ -24,7 +24,8 @@ void ClickDialogItem(HWND hDlg, int id);
 
 class InstallerProcess {
 public:
-    explicit InstallerProcess(const CString& exe);
+    // Started in the folder directory, or in this process's current folder.
+    explicit InstallerProcess(const CString& exe, const char* directory = nullptr);
     ~InstallerProcess();  // ends a process that still runs
     InstallerProcess(const InstallerProcess&) = delete;
     InstallerProcess& operator=(const InstallerProcess&) = delete;
