@@ -73,8 +73,14 @@ else()
   run(0 list "${setup}")
   expect("digests: SHA-256 of each entry and of the directory")
   # The unsigned setup carries its own CheckSum (signing writes a new one).
+  # osslsigncode leaves an odd last byte out of its sum, which imagehlp's
+  # MapFileAndCheckSum counts (Wine's gives the setup's own value, and the
+  # unit tests check that form), so it is asked only about a setup of even
+  # length.
+  file(SIZE "${WORK}/unsigned.exe" unsigned_size)
+  math(EXPR odd "${unsigned_size} % 2")
   execute_process(COMMAND ${OSSLSIGNCODE} verify -in "${WORK}/unsigned.exe" OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT "${out}${err}" MATCHES "PE checksum *: [0-9A-F]+" OR "${out}${err}" MATCHES "invalid PE checksum")
+  if(NOT "${out}${err}" MATCHES "PE checksum *: [0-9A-F]+" OR (odd EQUAL 0 AND "${out}${err}" MATCHES "invalid PE checksum"))
     message(FATAL_ERROR "the unsigned setup's CheckSum is not its own:\n${out}${err}")
   endif()
 endif()
