@@ -17,6 +17,7 @@ packages=(
   osslsigncode openssl
   man-db groff-base
   dpkg-dev lintian mandoc
+  python3
 )
 
 need_i386=0
