@@ -1,6 +1,5 @@
 #include "SfxUndo.h"
 
-#include <cstring>
 
 #include "archive/SfxLayout.h"
 #include "archive/SfxNameCheck.h"

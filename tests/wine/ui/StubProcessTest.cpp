@@ -73,6 +73,15 @@ protected:
         WriteBinaryFile(exe, SfxBuildImage(m_stub, entries));
         return exe;
     }
+    // Waits for the completion message, then closes the dialog during the
+    // countdown (nothing is started) and waits for the process to end.
+    static void ExpectDoneAndClose(InstallerProcess& installer, HWND dlg, int timeoutMs = 60000)
+    {
+        EXPECT_TRUE(WaitUntil([&] { return DialogItemText(dlg, IDC_STATUS) == kDone; }, timeoutMs))
+            << DialogItemText(dlg, IDC_STATUS);
+        PostMessageA(dlg, WM_CLOSE, 0, 0);
+        EXPECT_EQ(0, installer.WaitForExit(30000));
+    }
     static std::vector<FixtureFile> NewVersion()
     {
         return {{"Rendo.exe", "new client"}, {"data\\text.txt", "new text"}, {"readme.txt", "Orvex\r\n"}};
@@ -168,10 +177,7 @@ TEST_F(StubProcessTest, ARunningClientIsNamedAndStartWorksOnceItHasQuit)
 
     CloseHandle(client);
     ClickDialogItem(dlg, IDC_START);
-    EXPECT_TRUE(WaitUntil([&] { return DialogItemText(dlg, IDC_STATUS) == kDone; }, 60000))
-        << DialogItemText(dlg, IDC_STATUS);
-    PostMessageA(dlg, WM_CLOSE, 0, 0);
-    EXPECT_EQ(0, installer.WaitForExit(30000));
+    ExpectDoneAndClose(installer, dlg);
     EXPECT_EQ(ReadBinaryFile(dest + "\\Rendo.exe"), "new client");
     EXPECT_EQ(ReadBinaryFile(dest + "\\data\\text.txt"), "new text");
 }
@@ -251,10 +257,7 @@ TEST_F(StubProcessTest, AFullDriveIsFoundBeforeTheFirstWriteAndFreeingSpaceLetsI
 
     DeleteFileA(filler);
     ClickDialogItem(dlg, IDC_START);
-    EXPECT_TRUE(WaitUntil([&] { return DialogItemText(dlg, IDC_STATUS) == kDone; }, 60000))
-        << DialogItemText(dlg, IDC_STATUS);
-    PostMessageA(dlg, WM_CLOSE, 0, 0);
-    EXPECT_EQ(0, installer.WaitForExit(30000));
+    ExpectDoneAndClose(installer, dlg);
     for (const FixtureFile& f : files)
         EXPECT_EQ(f.content, ReadBinaryFile(dest + "\\" + f.name.c_str())) << f.name;
     EXPECT_EQ(ListFilesBelow(dest).size(), files.size());
@@ -282,9 +285,7 @@ TEST_F(StubProcessTest, TheWindowAnswersOtherProgramsWhileALongEntryUnpacks)
         Sleep(20);
     }
     EXPECT_GE(answeredWhileBusy, 5);
-    EXPECT_TRUE(WaitUntil([&] { return DialogItemText(dlg, IDC_STATUS) == kDone; }, 60000));
-    PostMessageA(dlg, WM_CLOSE, 0, 0);
-    EXPECT_EQ(0, installer.WaitForExit(30000));
+    ExpectDoneAndClose(installer, dlg);
 }
 
 TEST_F(StubProcessTest, EndTaskDuringExtractionLeavesBackupsThatTheNextRunPutsBackFirst)
@@ -314,10 +315,7 @@ TEST_F(StubProcessTest, EndTaskDuringExtractionLeavesBackupsThatTheNextRunPutsBa
     InstallerProcess again(exe);
     const HWND dlg = StartInstalling(again, dest);
     ASSERT_TRUE(dlg);
-    EXPECT_TRUE(WaitUntil([&] { return DialogItemText(dlg, IDC_STATUS) == kDone; }, 120000))
-        << DialogItemText(dlg, IDC_STATUS);
-    PostMessageA(dlg, WM_CLOSE, 0, 0);
-    EXPECT_EQ(0, again.WaitForExit(30000));
+    ExpectDoneAndClose(again, dlg, 120000);
     EXPECT_EQ(ReadBinaryFile(dest + "\\Rendo.exe"), "new client");
     EXPECT_EQ(ReadBinaryFile(dest + "\\data\\text.txt"), "new text");
     EXPECT_EQ(ListFilesBelow(dest),
