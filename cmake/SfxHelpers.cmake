@@ -15,10 +15,21 @@ function(sfx_target_path var host_path)
   set(${var} ${target_path} PARENT_SCOPE)
 endfunction()
 
+# sfx_wine_test(NAME): marks a test of a Windows build that needs Wine to
+# run its programs (label "wine"; a machine that cannot run this build's
+# Wine runs the others only) and tells the scripts it calls which prefix
+# belongs to this build.
+function(sfx_wine_test name)
+  if(WIN32)
+    set_property(TEST ${name} APPEND PROPERTY LABELS wine)
+    set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT SFX_WINE_ARCH=${SFX_WINDOWS_BITS})
+  endif()
+endfunction()
+
 # sfx_add_test(NAME SOURCES ... [LIBS ...] [WINDOWS_ONLY] [NATIVE_ONLY]
 #              [GBK] [TIMEOUT s] [LABELS ...])
-# One GoogleTest executable, registered as one ctest test. On the win32
-# build ctest runs it under Wine (the toolchain's emulator).
+# One GoogleTest executable, registered as one ctest test. On the Windows
+# builds ctest runs it under Wine (the toolchain's emulator).
 function(sfx_add_test name)
   cmake_parse_arguments(T "WINDOWS_ONLY;NATIVE_ONLY;GBK;SERIAL" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   if(NOT SFX_BUILD_TESTS)
@@ -44,6 +55,7 @@ function(sfx_add_test name)
   if(T_LABELS)
     set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
   endif()
+  sfx_wine_test(${name})
   if(T_SERIAL)
     set_tests_properties(${name} PROPERTIES RUN_SERIAL TRUE)
   endif()
@@ -95,5 +107,6 @@ function(sfx_shipped_executable target)
     set(entry SfxConsoleEntry)
   endif()
   target_link_libraries(${target} PRIVATE framework_dll_search)
-  target_link_options(${target} PRIVATE -Wl,--tsaware -Wl,--entry=_${entry} -Wl,--undefined=_${entry})
+  target_link_options(${target} PRIVATE -Wl,--tsaware -Wl,--entry=${SFX_SYMBOL_PREFIX}${entry}
+                      -Wl,--undefined=${SFX_SYMBOL_PREFIX}${entry})
 endfunction()

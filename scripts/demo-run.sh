@@ -11,7 +11,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 setup=$(realpath "$1")
 second_setup=$(realpath "${2:-$1}")
-driver=$(realpath build/win32/examples/DemoDriver.exe)
+# SFX_WINE_ARCH (32 or 64, from demo.sh) says which build's driver and Wine.
+driver=$(realpath "build/win${SFX_WINE_ARCH:-32}/examples/DemoDriver.exe")
 demo=$root/build/demo
 
 export SFX_WINEPREFIX=$demo/wineprefix
@@ -32,9 +33,9 @@ drive_c=$WINEPREFIX/drive_c
 run_installer() {  # NAME [SETUP]
   local out=$demo/$1 driver_failed=0
   mkdir -p "$out"
-  wine "${2:-$setup}" &
+  "$SFX_WINE" "${2:-$setup}" &
   local installer=$!
-  wine "$driver" "$(winepath -w "$out")" | iconv -f GBK -t UTF-8 | tr -d '\r' | tee "$out/driver.log" | sed 's/^/  /' || driver_failed=1
+  "$SFX_WINE" "$driver" "$("$SFX_WINE" winepath -w "$out")" | iconv -f GBK -t UTF-8 | tr -d '\r' | tee "$out/driver.log" | sed 's/^/  /' || driver_failed=1
   wait "$installer" || echo "  (the installer ended with status $?)"
   for bmp in "$out"/*.bmp; do
     [ -f "$bmp" ] && convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
@@ -43,7 +44,7 @@ run_installer() {  # NAME [SETUP]
 }
 
 echo "-- first installation (no earlier client registered)"
-wine reg delete "$key" /f >/dev/null 2>&1 || true
+"$SFX_WINE" reg delete "$key" /f >/dev/null 2>&1 || true
 run_installer first
 folder=$(sed -n 's/^folder: //p' "$demo/first/driver.log" | head -n 1)
 host_folder=$drive_c/${folder#[cC]:\\}
@@ -54,7 +55,7 @@ ls "$drive_c"/users/*/Desktop 2>/dev/null | sed 's/^/  desktop: /' || true
 # The client is running now (a file in use cannot be replaced): let it end.
 wineserver -w
 echo "-- the client registers its folder and the user writes some data"
-wine reg add "$key" /v mainpath /d "$folder" /f >/dev/null
+"$SFX_WINE" reg add "$key" /v mainpath /d "$folder" /f >/dev/null
 echo "messages the user must not lose" > "$host_folder/user/keep01.pst"
 rm -f "$host_folder/rendo-started.txt"
 

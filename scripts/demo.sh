@@ -6,12 +6,28 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 sfxpack=build/native/tools/sfxpack/sfxpack
-stub=build/win32/app/OrvexStub.exe
-client=build/win32/examples/Rendo.exe
 demo=build/demo
-setup=build/OrvexSetup.exe
 
-for f in "$sfxpack" "$stub" "$client"; do
+# The 32-bit setup we ship where Wine's 32-bit loader starts here; else the
+# same setup built from the 64-bit twin (scripts/wine-arch.sh says why).
+arch=$(bash scripts/wine-arch.sh)
+if [ "$arch" = 64 ]; then
+  echo "== this run installs the 64-bit twin's setup (build/OrvexSetup-win64.exe) under wine64;"
+  echo "   build/OrvexSetup.exe, the 32-bit setup we ship, is packed too but not run"
+  cmake --preset win64 >/dev/null
+  cmake --build --preset win64
+else
+  echo "== this run installs the 32-bit setup we ship (build/OrvexSetup.exe) under Wine's 32-bit loader"
+fi
+export SFX_WINE_ARCH=$arch
+build=build/win$arch
+stub=$build/app/OrvexStub.exe
+client=$build/examples/Rendo.exe
+release_setup=build/OrvexSetup.exe
+setup=$release_setup
+[ "$arch" = 64 ] && setup=build/OrvexSetup-win64.exe
+
+for f in "$sfxpack" build/win32/app/OrvexStub.exe build/win32/examples/Rendo.exe "$stub" "$client"; do
   [ -f "$f" ] || { echo "demo: $f is missing; run 'make native win32' first" >&2; exit 1; }
 done
 
@@ -34,6 +50,14 @@ for part in range(4):
 PY
 
 echo "== packing the sample payload behind the installer stub"
+if [ "$arch" = 64 ]; then
+  # The release setup carries the 32-bit client; the twin's its own.
+  mkdir -p "$demo/release-payload"
+  cp -r "$demo/payload/." "$demo/release-payload/"
+  cp build/win32/examples/Rendo.exe "$demo/release-payload/Rendo.exe"
+  "$sfxpack" build --stub build/win32/app/OrvexStub.exe --from "$demo/release-payload" -o "$release_setup" --quiet
+  echo "(the 32-bit setup we ship: $release_setup)"
+fi
 "$sfxpack" build --stub "$stub" --from "$demo/payload" -o "$setup"
 echo
 echo "== what the installer carries"
@@ -49,7 +73,7 @@ keys=$(mktemp -d)
 trap 'rm -rf "$keys"' EXIT
 openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj "/CN=Orvex demo signing" \
   -keyout "$keys/key.pem" -out "$keys/cert.pem" 2>/dev/null
-signed=build/OrvexSetup-signed.exe
+signed=${setup%.exe}-signed.exe
 rm -f "$signed"
 osslsigncode sign -certs "$keys/cert.pem" -key "$keys/key.pem" -n "Orvex" -in "$setup" -out "$signed" >/dev/null
 "$sfxpack" list "$signed" | tail -n 1
@@ -57,7 +81,7 @@ echo -n "osslsigncode verify: "
 osslsigncode verify -CAfile "$keys/cert.pem" -in "$signed" | tail -n 1
 
 echo
-echo "== running the installer under Wine (the second run installs the signed setup)"
+echo "== running $setup under Wine (the second run installs the signed setup)"
 scripts/demo-run.sh "$setup" "$signed"
 
 # The README's pictures, one of each state a user meets, at twice their

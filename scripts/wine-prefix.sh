@@ -46,10 +46,20 @@ cmp -s "$reg" "$stamp" 2>/dev/null && exit 0
 
 if [ ! -f "$stamp" ]; then
   rm -rf "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1 8>&- || true
-  wineserver -w
-  # Wine links Desktop, Documents, ... to the host home; tests must never touch that.
+  # What Wine says is kept: a prefix that cannot be made stops here with it,
+  # rather than every later step failing on a folder that is not there.
+  # (A file, not a pipe: the wineserver it starts would hold a pipe open.)
+  said_file=$(mktemp)
+  "$SFX_WINE" wineboot -i >"$said_file" 2>&1 8>&- && booted=1 || booted=0
+  wineserver -w 8>&- || true
+  said=$(cat "$said_file"); rm -f "$said_file"
   users="$WINEPREFIX/drive_c/users"
+  if [ "$booted" = 0 ] || [ ! -d "$users" ] || [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "wine-prefix: Wine could not make the $WINEARCH prefix $WINEPREFIX; it said:" >&2
+    printf '%s\n' "${said:-(nothing)}" | tail -n 20 | sed 's/^/  /' >&2
+    exit 1
+  fi
+  # Wine links Desktop, Documents, ... to the host home; tests must never touch that.
   find "$users" -maxdepth 2 -type l | while read -r link; do rm -f "$link"; mkdir -p "$link"; done
   # Caption buttons are drawn with Marlett; this Wine build does not look in
   # its own font folder, so give the prefix a copy.
@@ -60,7 +70,7 @@ fi
 
 font=$(fc-list -f '%{file}\n' "$cjk_face" 2>/dev/null | head -n 1)
 [ -n "$font" ] || echo "wine-prefix: the font \"$cjk_face\" is not installed (run scripts/install-deps.sh); Chinese text will not render legibly" >&2
-wine regedit /S "$(winepath -w "$reg" 8>&-)" >/dev/null 2>&1 8>&-
+"$SFX_WINE" regedit /S "$("$SFX_WINE" winepath -w "$reg" 8>&-)" >/dev/null 2>&1 8>&-
 wineserver -w
 cp "$reg" "$stamp"
-echo "wine prefix ready: $WINEPREFIX${font:+ (CJK font $font)}"
+echo "wine prefix ready: $WINEPREFIX ($WINEARCH)${font:+ (CJK font $font)}"

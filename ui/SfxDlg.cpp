@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "archive/SfxRunChecks.h"
+#include "framework/win32/TargetAbi.h"
 #include "framework/win32/Time.h"
 #include "framework/win32/WinApp.h"
 #include "resource.h"
@@ -310,7 +311,7 @@ void LaunchInstalledProgram(CString path)
 {
     SHELLEXECUTEINFOA info;
     std::memset(&info, 0, sizeof info);
-    static_assert(sizeof(SHELLEXECUTEINFOA) == 60, "the 32-bit structure");
+    static_assert(sizeof(SHELLEXECUTEINFOA) == kSfxShellExecuteInfoSize, "the structure Windows expects");
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS;
     info.hwnd = nullptr;

@@ -46,16 +46,30 @@ std::string Lower(std::string s)
     return s;
 }
 
-// A PE file as it lies on disk, read through its headers.
+// A PE file as it lies on disk, read through its headers: a PE32 image (the
+// 32-bit executables we ship) or a PE32+ one (the 64-bit twin), whichever
+// this test executable's own width is.
 class PeFile {
 public:
     explicit PeFile(const std::string& path) : m_bytes(ReadBinaryFile(path.c_str()))
     {
-        m_nt = ImageNtHeader(&m_bytes[0]);
+        m_nt = m_bytes.empty() ? nullptr : ImageNtHeader(&m_bytes[0]);
     }
 
-    bool Valid() const { return m_nt != nullptr && m_nt->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC; }
-    WORD DllCharacteristics() const { return m_nt->OptionalHeader.DllCharacteristics; }
+    // 32 or 64 by the optional header's magic; 0 when it is no PE image.
+    int Bits() const
+    {
+        if (!m_nt)
+            return 0;
+        const WORD magic = m_nt->OptionalHeader.Magic;
+        return magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC ? 32 : magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC ? 64 : 0;
+    }
+    // The two optional headers place the field differently.
+    WORD DllCharacteristics() const
+    {
+        return Bits() == 32 ? reinterpret_cast<const IMAGE_NT_HEADERS32*>(m_nt)->OptionalHeader.DllCharacteristics
+                            : reinterpret_cast<const IMAGE_NT_HEADERS64*>(m_nt)->OptionalHeader.DllCharacteristics;
+    }
     ULONG DirectorySize(USHORT entry)
     {
         ULONG size = 0;
@@ -104,15 +118,26 @@ std::string VersionString(const std::vector<char>& info, const char* block, cons
     return std::string(value);
 }
 
-class ShippedExecutable : public ::testing::TestWithParam<const char*> {
+// An executable and the width its build gives it.
+struct Executable {
+    const char* path;
+    int bits;
+};
+
+class ShippedExecutable : public ::testing::TestWithParam<Executable> {
 protected:
-    std::string Path() const { return WindowsPath(GetParam()); }
+    std::string Path() const { return WindowsPath(GetParam().path); }
+    // The headers, of the width the build gives them.
+    void ExpectWidth(const PeFile& pe) const
+    {
+        ASSERT_EQ(GetParam().bits, pe.Bits()) << GetParam().path << " (missing, or of the other width)";
+    }
 };
 
 TEST_P(ShippedExecutable, ImportsOnlyKnownDlls)
 {
     PeFile pe(Path());
-    ASSERT_TRUE(pe.Valid());
+    ExpectWidth(pe);
     const std::vector<std::string> imports = pe.Imports();
     EXPECT_FALSE(imports.empty());
     // A DLL named like any of these beside the program would be loaded.
@@ -128,7 +153,7 @@ TEST_P(ShippedExecutable, ImportsOnlyKnownDlls)
 TEST_P(ShippedExecutable, IsTerminalServerAware)
 {
     PeFile pe(Path());
-    ASSERT_TRUE(pe.Valid());
+    ExpectWidth(pe);
     EXPECT_TRUE(pe.DllCharacteristics() & IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE);
 }
 
@@ -188,6 +213,17 @@ TEST_P(ShippedExecutable, VersionResourceCarriesTheProjectVersion)
     EXPECT_NE("<missing>", VersionString(info, block, "FileDescription"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Shipped, ShippedExecutable, ::testing::Values(SFX_STUB_EXE, SFX_SFXPACK_EXE));
+// This build's executables: the ones we ship, or in the 64-bit twin the twins.
+constexpr int kThisBuildBits = sizeof(void*) == 8 ? 64 : 32;
+INSTANTIATE_TEST_SUITE_P(ThisBuild, ShippedExecutable,
+                         ::testing::Values(Executable{SFX_STUB_EXE, kThisBuildBits},
+                                           Executable{SFX_SFXPACK_EXE, kThisBuildBits}));
+#ifdef SFX_RELEASE_STUB_EXE
+// The twin also reads the 32-bit executables we ship, so that a machine that
+// cannot run them still checks what Windows reads before it runs them.
+INSTANTIATE_TEST_SUITE_P(Release32, ShippedExecutable,
+                         ::testing::Values(Executable{SFX_RELEASE_STUB_EXE, 32},
+                                           Executable{SFX_RELEASE_SFXPACK_EXE, 32}));
+#endif
 
 }  // namespace
