@@ -7,8 +7,11 @@
 # it say they were skipped.
 set -u
 action=$1 mount_dir=$2 letter=$3
-source "$(dirname "$0")/../../../scripts/wine-env.sh"
+scripts=$(cd "$(dirname "$0")/../../../scripts" && pwd)
+source "$scripts/wine-env.sh"
 link="$WINEPREFIX/dosdevices/$letter:"
+# The prefix first: made after the link, it would be made without it.
+[ "$action" = up ] && { "$scripts/wine-prefix.sh" >&2 || exit 1; }
 case "$action" in
   up)
     mkdir -p "$mount_dir"
