@@ -62,10 +62,19 @@ if [ "$need_i386" = 1 ] || [ "${#missing[@]}" -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# The installer's texts are GBK; Wine derives the ANSI code page from the locale.
-if ! locale -a 2>/dev/null | grep -qi '^zh_CN.utf8$'; then
+# The installer's texts are GBK; Wine derives the ANSI code page from the
+# locale, and converts the host's file names with it: zh_CN is the default,
+# the others are the code pages the installer is also run on (1252, 932,
+# 949, 950; SFX_WINE_LANG in scripts/wine-env.sh).
+missing_locales=()
+for l in zh_CN en_US ja_JP ko_KR zh_TW; do
+  locale -a 2>/dev/null | grep -qix "$l.utf8" || missing_locales+=("$l")
+done
+if [ "${#missing_locales[@]}" -gt 0 ]; then
   SUDO=""; [ "$(id -u)" = 0 ] || SUDO=sudo
-  $SUDO sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-  grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+  for l in "${missing_locales[@]}"; do
+    $SUDO sed -i "s/^# *\($l.UTF-8 UTF-8\)/\1/" /etc/locale.gen
+    grep -q "^$l.UTF-8 UTF-8" /etc/locale.gen || echo "$l.UTF-8 UTF-8" | $SUDO tee -a /etc/locale.gen >/dev/null
+  done
   $SUDO locale-gen >/dev/null
 fi

@@ -1,5 +1,6 @@
 # Sourced by the scripts that run Windows programs: one private Wine prefix
-# under build/, the Chinese ANSI code page (936) and a virtual display.
+# under build/, the Chinese ANSI code page (936) unless SFX_WINE_LANG names
+# another locale, and a virtual display.
 #
 # SFX_WINE_ARCH chooses the build: 32 (the default) runs the executables we
 # ship with Wine's 32-bit loader in build/wineprefix; 64 runs their 64-bit
@@ -23,6 +24,7 @@ esac
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No Mono or Gecko installers, and no host menu or desktop entries for links.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}"
-export LANG=zh_CN.UTF-8
-export LC_ALL=zh_CN.UTF-8
+# Wine takes the ANSI code page from the locale; SFX_WINE_LANG runs a program on another one (en_US.UTF-8: 1252).
+export LANG="${SFX_WINE_LANG:-zh_CN.UTF-8}"
+export LC_ALL="$LANG"
 : "${SFX_DISPLAY:=:77}"

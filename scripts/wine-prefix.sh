@@ -7,6 +7,9 @@
 # change here, an existing prefix gets the new settings on its next use,
 # without being created again.
 set -euo pipefail
+# Made and updated on code page 936 whatever the caller runs on: the
+# settings file below is read in the ANSI code page.
+unset SFX_WINE_LANG
 source "$(dirname "$0")/wine-env.sh"
 stamp="$WINEPREFIX/.sfx-ready"
 
