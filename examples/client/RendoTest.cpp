@@ -1,12 +1,13 @@
 // The sample client, started as the installer starts it: it leaves its
-// marker beside itself with its path, command line and current folder, and
-// its window carries the product name and closes by itself.
+// marker beside itself with its path, command line and current folder (in
+// UTF-8), and its window carries the product name and closes by itself.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "support/CodePageText.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -78,7 +79,7 @@ TEST(SampleClient, QuietStartWritesTheMarkerBesideItself)
 
     const std::string expected = std::string(folder + "\\Rendo.exe") + "\r\n\"" + std::string(folder + "\\Rendo.exe") +
                                  "\" --from-test\r\n" + std::string(folder) + "\r\n";
-    EXPECT_EQ(expected, ReadAll(folder + "\\rendo-started.txt"));
+    EXPECT_EQ(expected, GbkFromUtf8(ReadAll(folder + "\\rendo-started.txt")));
 }
 
 TEST(SampleClient, WindowShowsTheProductNameAndClosesByItself)

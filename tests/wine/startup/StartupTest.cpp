@@ -15,6 +15,7 @@
 #include "archive/SfxUndo.h"
 #include "support/ArchiveFixtures.h"
 #include "InstallerProcess.h"
+#include "support/CodePageText.h"
 #include "support/SavedRegistryValue.h"
 #include "support/TempDir.h"
 
@@ -43,7 +44,7 @@ const char* const kPlantedNames[] = {
 };
 
 // The lines of the sample client's marker (its path, command line and
-// current folder), once all three are written.
+// current folder, written in UTF-8), in GBK, once all three are written.
 std::vector<std::string> ClientMarkerLines(const CString& folder)
 {
     std::vector<std::string> lines;
@@ -53,7 +54,7 @@ std::vector<std::string> ClientMarkerLines(const CString& folder)
             const CString marker = folder + "\\rendo-started.txt";
             if (GetFileAttributesA(marker) == INVALID_FILE_ATTRIBUTES)
                 return false;
-            const std::string text = ReadBinaryFile(marker);
+            const std::string text = GbkFromUtf8(ReadBinaryFile(marker));
             for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
                 lines.push_back(text.substr(start, end - start));
             return lines.size() == 3;

@@ -13,6 +13,7 @@
 
 #include "support/ArchiveFixtures.h"
 #include "Capture.h"
+#include "support/CodePageText.h"
 #include "support/DamagedCorpus.h"
 #include "DialogDriver.h"
 #include "support/TempDir.h"
@@ -497,6 +498,7 @@ TEST_F(SfxDlgTest, LaunchStartsTheGivenFileWithoutArgumentsInItsFolder)
         while (ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got > 0)
             written.append(buffer, got);
         CloseHandle(h);
+        written = GbkFromUtf8(written);
         for (size_t start = 0, end; (end = written.find("\r\n", start)) != std::string::npos; start = end + 2)
             lines.push_back(written.substr(start, end - start));
         return lines.size() == 3;
