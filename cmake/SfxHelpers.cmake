@@ -27,11 +27,12 @@ function(sfx_wine_test name)
 endfunction()
 
 # sfx_add_test(NAME SOURCES ... [LIBS ...] [WINDOWS_ONLY] [NATIVE_ONLY]
-#              [GBK] [TIMEOUT s] [LABELS ...])
-# One GoogleTest executable, registered as one ctest test. On the Windows
+#              [GBK] [SERIAL] [NO_TEST] [TIMEOUT s] [LABELS ...])
+# One GoogleTest executable, registered as one ctest test (NO_TEST: built
+# only, for a caller that registers its runs itself). On the Windows
 # builds ctest runs it under Wine (the toolchain's emulator).
 function(sfx_add_test name)
-  cmake_parse_arguments(T "WINDOWS_ONLY;NATIVE_ONLY;GBK;SERIAL" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "WINDOWS_ONLY;NATIVE_ONLY;GBK;SERIAL;NO_TEST" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   if(NOT SFX_BUILD_TESTS)
     return()
   endif()
@@ -46,6 +47,9 @@ function(sfx_add_test name)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
   if(T_GBK)
     sfx_gbk_literals(${name})
+  endif()
+  if(T_NO_TEST)
+    return()
   endif()
   add_test(NAME ${name} COMMAND ${name})
   if(NOT T_TIMEOUT)
