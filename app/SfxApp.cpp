@@ -7,6 +7,7 @@
 #include "archive/SfxArchive.h"
 #include "archive/SfxUndo.h"
 #include "framework/FileSystem.h"
+#include "framework/win32/DialogFont.h"
 #include "ui/SfxDlg.h"
 
 const char* const SFX_CLIENT_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\QXClient";
@@ -16,7 +17,17 @@ const char* const SFX_KEEP_MESSAGE_PREFIX = "在";
 const char* const SFX_KEEP_MESSAGE_SUFFIX =
     "下\r\n发现《Orvex》已使用的历史版本\r\n\r\n建议保留该旧版本下用户历史数据 继续..\r\n";
 
-CSfxApp::CSfxApp() : CWinApp(nullptr) {}
+namespace {
+// Where the dialogs' face is not found by its Chinese name "宋体": SimSun
+// by its English name first (the same face, on a Windows that knows only
+// that name), then the Simplified Chinese faces Windows most likely has:
+// Microsoft YaHei, its Chinese user-interface face, on every Windows since
+// Vista whatever its language; SimHei and NSimSun with the Chinese fonts.
+const wchar_t* const kChineseFaces[] = {L"SimSun", L"Microsoft YaHei", L"Microsoft YaHei UI", L"SimHei", L"NSimSun",
+                                        nullptr};
+}  // namespace
+
+CSfxApp::CSfxApp() : CWinApp(nullptr) { AfxSetDialogFallbackFaces(kChineseFaces); }
 
 BOOL CSfxApp::InitInstance()
 {

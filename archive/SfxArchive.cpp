@@ -90,7 +90,7 @@ const char* SfxResultText(int code)
     case SFX_ERR_DAMAGED: return "the archive is damaged";
     case SFX_ERR_FILE_IO: return "a file could not be read or written whole";
     case SFX_ERR_BAD_FOLDER: return "cannot install into this folder";
-    case SFX_ERR_PATH_TOO_LONG: return "a path of the installation would reach 260 bytes";
+    case SFX_ERR_PATH_TOO_LONG: return "a path of the installation would reach 260 characters";
     case SFX_ERR_NO_SPACE: return "not enough free disk space";
     case SFX_ERR_IN_USE: return "a file to be replaced is in use";
     case SFX_ERR_CANCELLED: return "interrupted";

@@ -4,6 +4,7 @@
 
 #include "archive/SfxNameCheck.h"
 #include "framework/FileSystem.h"
+#include "framework/Mbcs.h"
 
 namespace {
 
@@ -60,7 +61,7 @@ int CSfxRunChecks::FolderCanBeUsed(CSfxUndo& undo)
 {
     if (!FsIsFolder(m_folder)) {
         // Windows makes no folder whose path leaves no room for an 8.3 name.
-        if (m_folder.GetLength() - 1 >= SFX_MAX_FOLDER_PATH)
+        if (AfxUtf16Length(m_folder) - 1 >= SFX_MAX_FOLDER_PATH)
             return Stop(SFX_ERR_PATH_TOO_LONG, m_folder);
         for (int pos = m_folder.Find('\\', RootLength(m_folder)); pos >= 0; pos = m_folder.Find('\\', pos + 1)) {
             const CString prefix = m_folder.Left(pos);
@@ -87,7 +88,7 @@ int CSfxRunChecks::FolderCanBeUsed(CSfxUndo& undo)
 int CSfxRunChecks::PathsFit()
 {
     CString tooLong;
-    const auto fits = [](const CString& path, int limit) { return path.GetLength() + 1 <= limit; };
+    const auto fits = [](const CString& path, int limit) { return AfxUtf16Length(path) + 1 <= limit; };
     if (!fits(CSfxUndo::JournalPath(m_folder), SFX_MAX_PATH))
         tooLong = CSfxUndo::JournalPath(m_folder);
     ForEachWrittenEntry([&](int, const CString& tempPath) {

@@ -17,8 +17,9 @@
 #include "framework/File.h"
 #include "framework/String.h"
 
-// Windows' limits on a path with its terminating NUL: any file, and a
-// folder that is to be made (room for an 8.3 name below it).
+// Windows' limits on a path with its terminating NUL, in UTF-16 code units
+// as the wide functions count them: any file, and a folder that is to be
+// made (room for an 8.3 name below it).
 constexpr int SFX_MAX_PATH = 260;
 constexpr int SFX_MAX_FOLDER_PATH = 248;
 

@@ -1,6 +1,7 @@
-// CFile and CFileException, MFC-shaped. Paths are ANSI (code page 936)
-// with backslash separators on every platform; on POSIX hosts they are
-// translated to the host's UTF-8 names at the system-call boundary only.
+// CFile and CFileException, MFC-shaped. Paths are the program's text (code
+// page 936, Mbcs.h) with backslash separators on every platform, translated
+// at the system-call boundary only: to UTF-16 on Windows (WideText.h), to
+// the host's UTF-8 names on POSIX hosts.
 //
 // As in MFC: Open reports failure by its result; Read, Write and Seek throw
 // CFileException on failure, and a Write that cannot write every byte (a

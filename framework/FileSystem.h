@@ -1,5 +1,6 @@
 // The few file-system calls the installer engine makes, with one Win32 and
-// one POSIX implementation. Paths are ANSI (code page 936) with backslashes.
+// one POSIX implementation. Paths are the program's text (code page 936,
+// Mbcs.h) with backslashes; the Win32 side calls the wide functions.
 #pragma once
 #include <cstdint>
 #include <cstdio>
@@ -7,11 +8,11 @@
 #include "String.h"
 #include "Types.h"
 
-// True when a file or folder of that name is found (FindFirstFileA).
+// True when a file or folder of that name is found (FindFirstFile).
 bool FileExists(const char* path);
-// DeleteFileA: removes a file (never a folder). True on success.
+// DeleteFile: removes a file (never a folder). True on success.
 bool FsDeleteFile(const char* path);
-// SetFileAttributesA(FILE_ATTRIBUTE_NORMAL): clears read-only, hidden and
+// SetFileAttributes(FILE_ATTRIBUTE_NORMAL): clears read-only, hidden and
 // system, so that the file can be replaced. True on success.
 bool FsClearAttributes(const char* path);
 // True when the name is there but is neither a file nor a folder: a link, a
@@ -19,9 +20,9 @@ bool FsClearAttributes(const char* path);
 // Such a name where a file is to be written is removed first, as tar and
 // unzip do, instead of written through.
 bool FsIsSpecialFile(const char* path);
-// _mkdir: creates one folder. Returns 0 on success, -1 on failure.
+// Creates one folder (as _mkdir). Returns 0 on success, -1 on failure.
 int FsMakeFolder(const char* path);
-// GetModuleFileNameA of the running executable.
+// GetModuleFileName of the running executable.
 CString FsModulePath();
 // fopen with the path translated as for every call here.
 FILE* FsOpenStream(const char* path, const char* mode);
@@ -32,10 +33,10 @@ bool FsSetReadOnly(const char* path);
 // and back, removing folders it made, and asking the volume and the files
 // before anything is written.
 
-// MoveFileA: gives a file (or a link itself) a new name in the same volume;
+// MoveFile: gives a file (or a link itself) a new name in the same volume;
 // fails when the new name exists. True on success.
 bool FsMoveFile(const char* from, const char* to);
-// RemoveDirectoryA: removes an empty folder. True on success.
+// RemoveDirectory: removes an empty folder. True on success.
 bool FsRemoveFolder(const char* path);
 // True when the name is a folder (a link to a folder counts).
 bool FsIsFolder(const char* path);

@@ -1,19 +1,21 @@
-// The engine's file-system calls on Windows: the ANSI functions themselves.
-#include <direct.h>
+// The engine's file-system calls on Windows: the wide functions, the paths
+// converted at the one boundary (WideText.h).
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
 #include <cstring>
+#include <vector>
 
 #include "FileSystem.h"
 #include "Mbcs.h"
+#include "WideText.h"
 #include "Win32File.h"
 
 bool FileExists(const char* path)
 {
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA(path, &data);
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(AfxToWide(path).c_str(), &data);
     if (find == INVALID_HANDLE_VALUE)
         return false;
     FindClose(find);
@@ -22,32 +24,34 @@ bool FileExists(const char* path)
 
 bool FsIsSpecialFile(const char* path)
 {
-    const DWORD attributes = GetFileAttributesA(path);
+    const DWORD attributes = GetFileAttributesW(AfxToWide(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
            !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool FsDeleteFile(const char* path) { return DeleteFileA(path) != 0; }
+bool FsDeleteFile(const char* path) { return DeleteFileW(AfxToWide(path).c_str()) != 0; }
 
-bool FsClearAttributes(const char* path) { return SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL) != 0; }
+bool FsClearAttributes(const char* path) { return SetFileAttributesW(AfxToWide(path).c_str(), FILE_ATTRIBUTE_NORMAL) != 0; }
 
 bool FsSetReadOnly(const char* path)
 {
-    const DWORD attributes = GetFileAttributesA(path);
+    const std::wstring wide = AfxToWide(path);
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return false;
-    return SetFileAttributesA(path, attributes | FILE_ATTRIBUTE_READONLY) != 0;
+    return SetFileAttributesW(wide.c_str(), attributes | FILE_ATTRIBUTE_READONLY) != 0;
 }
 
-int FsMakeFolder(const char* path) { return _mkdir(path); }
+// _mkdir's contract: 0 when the folder was made, -1 otherwise.
+int FsMakeFolder(const char* path) { return CreateDirectoryW(AfxToWide(path).c_str(), nullptr) ? 0 : -1; }
 
 CString FsModulePath()
 {
-    char buffer[MAX_PATH];
-    const DWORD n = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+    wchar_t buffer[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
     if (n == 0 || n >= MAX_PATH)
         return CString();
-    return CString(buffer, static_cast<int>(n));
+    return AfxFromWide(buffer, static_cast<int>(n));
 }
 
 FILE* FsOpenStream(const char* path, const char* mode)
@@ -75,28 +79,29 @@ FILE* FsOpenStream(const char* path, const char* mode)
     return stream;
 }
 
-bool FsMoveFile(const char* from, const char* to)
+bool FsMoveFile(const char* fromPath, const char* toPath)
 {
-    if (MoveFileExA(from, to, 0))
+    const std::wstring from = AfxToWide(fromPath), to = AfxToWide(toPath);
+    if (MoveFileExW(from.c_str(), to.c_str(), 0))
         return true;
     // Some file systems (network shares) refuse to rename a read-only file:
     // the attribute is lifted for the move and set again on the new name.
     if (GetLastError() != ERROR_ACCESS_DENIED)
         return false;
-    const DWORD attributes = GetFileAttributesA(from);
+    const DWORD attributes = GetFileAttributesW(from.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY) ||
-        !SetFileAttributesA(from, attributes & ~FILE_ATTRIBUTE_READONLY))
+        !SetFileAttributesW(from.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY))
         return false;
-    const bool moved = MoveFileExA(from, to, 0) != 0;
-    SetFileAttributesA(moved ? to : from, attributes);
+    const bool moved = MoveFileExW(from.c_str(), to.c_str(), 0) != 0;
+    SetFileAttributesW(moved ? to.c_str() : from.c_str(), attributes);
     return moved;
 }
 
-bool FsRemoveFolder(const char* path) { return RemoveDirectoryA(path) != 0; }
+bool FsRemoveFolder(const char* path) { return RemoveDirectoryW(AfxToWide(path).c_str()) != 0; }
 
 bool FsIsFolder(const char* path)
 {
-    const DWORD attributes = GetFileAttributesA(path);
+    const DWORD attributes = GetFileAttributesW(AfxToWide(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -134,15 +139,16 @@ bool FsIsAbsoluteFolder(const char* folder)
 
 bool FsGetFreeSpace(const char* folder, uint64_t* freeBytes, uint32_t* clusterBytes)
 {
+    const std::wstring wide = AfxToWide(folder);
     ULARGE_INTEGER available;
-    if (!GetDiskFreeSpaceExA(folder, &available, nullptr, nullptr))
+    if (!GetDiskFreeSpaceExW(wide.c_str(), &available, nullptr, nullptr))
         return false;
     // The cluster size belongs to the volume, asked at its root (a mounted
     // folder is a volume of its own).
-    char root[MAX_PATH];
+    wchar_t root[MAX_PATH];
     DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
-    if (!GetVolumePathNameA(folder, root, MAX_PATH) ||
-        !GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))
+    if (!GetVolumePathNameW(wide.c_str(), root, MAX_PATH) ||
+        !GetDiskFreeSpaceW(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))
         return false;
     *freeBytes = available.QuadPart;
     *clusterBytes = sectorsPerCluster * bytesPerSector;
@@ -151,7 +157,8 @@ bool FsGetFreeSpace(const char* folder, uint64_t* freeBytes, uint32_t* clusterBy
 
 FsFileUse FsProbeFileUse(const char* path)
 {
-    const DWORD attributes = GetFileAttributesA(path);
+    const std::wstring wide = AfxToWide(path);
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return FS_FILE_FREE;  // gone meanwhile: nothing to replace
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)
@@ -161,7 +168,7 @@ FsFileUse FsProbeFileUse(const char* path)
     // Sharing nothing fails while any other handle is open, whatever its
     // access: a running program's own image included.
     const DWORD access = (attributes & FILE_ATTRIBUTE_READONLY) ? GENERIC_READ : GENERIC_WRITE;
-    HANDLE h = CreateFileA(path, access, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    HANDLE h = CreateFileW(wide.c_str(), access, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD err = GetLastError();
         return (err == ERROR_SHARING_VIOLATION || err == ERROR_LOCK_VIOLATION) ? FS_FILE_IN_USE : FS_FILE_DENIED;

@@ -1,7 +1,8 @@
-// CFile on Windows: a file HANDLE.
+// CFile on Windows: a file HANDLE, opened by its UTF-16 name.
 #include <windows.h>
 
 #include "File.h"
+#include "WideText.h"
 #include "Win32File.h"
 
 namespace {
@@ -43,7 +44,7 @@ void* OpenRegularFile(const char* path, unsigned long access, unsigned long shar
     if (access & GENERIC_WRITE)
         flags |= FILE_FLAG_OPEN_REPARSE_POINT;  // the link itself, refused below
     SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, inherit ? TRUE : FALSE};
-    HANDLE h = CreateFileA(path, access, share, &sa, creation, flags, nullptr);
+    HANDLE h = CreateFileW(AfxToWide(path).c_str(), access, share, &sa, creation, flags, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return h;
     // Only a file on disk: not a link, not a pipe or a device.
@@ -166,7 +167,7 @@ void CFile::Abort()
 
 void CFile::Rename(const char* oldName, const char* newName)
 {
-    if (!MoveFileA(oldName, newName)) {
+    if (!MoveFileW(AfxToWide(oldName).c_str(), AfxToWide(newName).c_str())) {
         const DWORD err = GetLastError();
         throw CFileException(CauseFromWin32(err, CFileException::genericException), static_cast<long>(err), oldName);
     }
@@ -174,7 +175,7 @@ void CFile::Rename(const char* oldName, const char* newName)
 
 void CFile::Remove(const char* fileName)
 {
-    if (!DeleteFileA(fileName)) {
+    if (!DeleteFileW(AfxToWide(fileName).c_str())) {
         const DWORD err = GetLastError();
         throw CFileException(CauseFromWin32(err, CFileException::genericException), static_cast<long>(err), fileName);
     }

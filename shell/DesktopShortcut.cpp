@@ -5,9 +5,12 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <string>
+
 #include "app/Registry.h"
 #include "framework/File.h"
 #include "framework/FileSystem.h"
+#include "framework/WideText.h"
 
 namespace {
 
@@ -52,7 +55,7 @@ bool DesktopShortcutExists()
     CString desktop;
     if (!ReadRegistryString(HKEY_CURRENT_USER, kShellFoldersKey, kDesktopValue, &desktop))
         return false;
-    const DWORD attributes = GetFileAttributesA(desktop + "\\" + kNewLinkName);
+    const DWORD attributes = GetFileAttributesW(AfxToWide(desktop + "\\" + kNewLinkName).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -61,7 +64,17 @@ bool FileContainsText(CString path, CString text)
     if (!FileExists(path))
         return false;
     const CString content = ReadFileAsText(path);
-    return content.Find(text) != -1;
+    if (content.Find(text) != -1)
+        return true;
+    // The text's UTF-16 bytes, read the same way (a NUL byte as a blank).
+    const std::wstring wide = AfxToWide(text);
+    std::string utf16;
+    for (const wchar_t unit : wide) {
+        const char low = static_cast<char>(unit & 0xFF), high = static_cast<char>(unit >> 8);
+        utf16 += low == '\0' ? ' ' : low;
+        utf16 += high == '\0' ? ' ' : high;
+    }
+    return !utf16.empty() && content.str().find(utf16) != std::string::npos;
 }
 
 CString ReadFileAsText(CString path)
@@ -97,14 +110,14 @@ int CreateShortcutFile(const char* target, const char* linkPath)
     // Only a successful CoInitialize (S_OK or S_FALSE) is balanced.
     const bool bUninit = SUCCEEDED(hrInit);
 
-    IShellLinkA* pLink = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+    IShellLinkW* pLink = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                 reinterpret_cast<void**>(&pLink)))) {
         if (bUninit)
             CoUninitialize();
         return 0;
     }
-    pLink->SetPath(target);
+    pLink->SetPath(AfxToWide(target).c_str());
 
     IPersistFile* pFile = nullptr;
     if (FAILED(pLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&pFile)))) {
@@ -116,10 +129,10 @@ int CreateShortcutFile(const char* target, const char* linkPath)
 
     // A link path that does not fit the buffer is not saved under some
     // truncated or undefined name.
-    WCHAR wszLink[MAX_PATH];
-    const bool bConverted = MultiByteToWideChar(CP_ACP, 0, linkPath, -1, wszLink, MAX_PATH) != 0;
+    const std::wstring link = AfxToWide(linkPath);
+    const bool bConverted = link.size() < MAX_PATH;
     if (bConverted)
-        pFile->Save(wszLink, 2);
+        pFile->Save(link.c_str(), 2);
 
     pFile->Release();
     pLink->Release();

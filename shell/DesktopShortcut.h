@@ -21,8 +21,10 @@ void UpdateDesktopShortcut(CString folder);
 
 // True when a file exists at path and its content (ReadFileAsText) holds
 // text, byte for byte and in the same letter case, starting where a
-// character of code page 936 starts. The link format is not parsed: a
-// shortcut "points at" a target when the target's path occurs in it.
+// character of code page 936 starts, or holds it in UTF-16 (the form in
+// which Windows records a target that the system's code page cannot write).
+// The link format is not parsed: a shortcut "points at" a target when the
+// target's path occurs in it.
 bool FileContainsText(CString path, CString text);
 
 // The whole file as text, every NUL byte turned into a blank so that each

@@ -2,16 +2,19 @@
 
 #include <shlobj.h>
 
+#include <string>
+
 #include "framework/Mbcs.h"
+#include "framework/WideText.h"
 #include "framework/win32/Wnd.h"
 
 namespace {
 
-// The browse window's messages in their ANSI form; the shell headers pick
-// the wide ones when UNICODE is set.
-const UINT kSetStatusTextA = WM_USER + 100;
+// The browse window's messages in their wide form: every text crosses in
+// UTF-16, so a folder with any characters can be shown and chosen.
 const UINT kEnableOk = WM_USER + 101;
-const UINT kSetSelectionA = WM_USER + 102;
+const UINT kSetSelectionW = WM_USER + 103;
+const UINT kSetStatusTextW = WM_USER + 104;
 
 const UINT kBrowseFlags = BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS;  // 9
 
@@ -49,16 +52,15 @@ int CFolderPicker::Browse(HWND hOwner)
     if (SHGetMalloc(&pMalloc) != S_OK)
         return 0;
 
-    BROWSEINFOA bi;
+    BROWSEINFOW bi;
     ZeroMemory(&bi, sizeof bi);
 
     LPITEMIDLIST pidlRoot = nullptr;
     IShellFolder* pDesktop = nullptr;
     if (!m_strRootFolder.IsEmpty() && SUCCEEDED(SHGetDesktopFolder(&pDesktop))) {
-        WCHAR wszRoot[MAX_PATH];
-        MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, m_strRootFolder, -1, wszRoot, MAX_PATH);
+        std::wstring root = AfxToWide(m_strRootFolder);
         ULONG chEaten = 0;
-        const HRESULT hr = pDesktop->ParseDisplayName(nullptr, nullptr, wszRoot, &chEaten, &pidlRoot, nullptr);
+        const HRESULT hr = pDesktop->ParseDisplayName(nullptr, nullptr, &root[0], &chEaten, &pidlRoot, nullptr);
         pDesktop->Release();
         if (FAILED(hr)) {
             if (pidlRoot)
@@ -69,21 +71,24 @@ int CFolderPicker::Browse(HWND hOwner)
         bi.pidlRoot = pidlRoot;
     }
 
+    wchar_t displayName[MAX_PATH] = L"";
+    const std::wstring title = AfxToWide(m_strTitle);
     bi.hwndOwner = hOwner;
-    bi.pszDisplayName = m_strFolder.GetBuffer(MAX_PATH);
-    bi.lpszTitle = m_strTitle;
+    bi.pszDisplayName = displayName;
+    bi.lpszTitle = title.c_str();
     bi.ulFlags = kBrowseFlags | (m_bStatusText ? BIF_STATUSTEXT : 0);
     bi.lpfn = BrowseCallbackProc;
     bi.lParam = reinterpret_cast<LPARAM>(this);
 
-    LPITEMIDLIST pidl = SHBrowseForFolderA(&bi);
-    m_strFolder.ReleaseBuffer();
+    LPITEMIDLIST pidl = SHBrowseForFolderW(&bi);
+    m_strFolder = AfxFromWide(displayName);
 
     int result = 0;
     if (pidl) {
         m_nImage = bi.iImage;
-        const BOOL havePath = SHGetPathFromIDListA(pidl, m_strFolder.GetBuffer(MAX_PATH));
-        m_strFolder.ReleaseBuffer();
+        wchar_t path[MAX_PATH] = L"";
+        const BOOL havePath = SHGetPathFromIDListW(pidl, path);
+        m_strFolder = AfxFromWide(path);
         result = havePath ? 1 : 0;
         pMalloc->Free(pidl);
     }
@@ -99,20 +104,24 @@ int CALLBACK CFolderPicker::BrowseCallbackProc(HWND hWnd, UINT uMsg, LPARAM lPar
     switch (uMsg) {
     case BFFM_INITIALIZED:
         // A folder that does not exist yet simply leaves the shell's own selection.
-        if (!pPicker->m_strInitialFolder.IsEmpty())
-            SendMessageA(hWnd, kSetSelectionA, TRUE, reinterpret_cast<LPARAM>(pPicker->m_strInitialFolder.GetString()));
+        if (!pPicker->m_strInitialFolder.IsEmpty()) {
+            const std::wstring initial = AfxToWide(pPicker->m_strInitialFolder);
+            SendMessageW(hWnd, kSetSelectionW, TRUE, reinterpret_cast<LPARAM>(initial.c_str()));
+        }
         if (!pPicker->m_strCaption.IsEmpty())
-            SetWindowTextA(hWnd, pPicker->m_strCaption);
+            SetWindowTextW(hWnd, AfxToWide(pPicker->m_strCaption).c_str());
         break;
     case BFFM_SELCHANGED: {
-        char szPath[MAX_PATH];
-        if (!SHGetPathFromIDListA(reinterpret_cast<LPCITEMIDLIST>(lParam), szPath))
-            szPath[0] = '\0';
+        wchar_t path[MAX_PATH];
+        if (!SHGetPathFromIDListW(reinterpret_cast<LPCITEMIDLIST>(lParam), path))
+            path[0] = L'\0';
         CString strStatus;
-        const BOOL bSelectable = pPicker->IsFolderSelectable(szPath, strStatus);
-        if (pPicker->m_bStatusText)
-            SendMessageA(hWnd, kSetStatusTextA, 0, reinterpret_cast<LPARAM>(strStatus.GetString()));
-        SendMessageA(hWnd, kEnableOk, 0, bSelectable);
+        const BOOL bSelectable = pPicker->IsFolderSelectable(AfxFromWide(path), strStatus);
+        if (pPicker->m_bStatusText) {
+            const std::wstring status = AfxToWide(strStatus);
+            SendMessageW(hWnd, kSetStatusTextW, 0, reinterpret_cast<LPARAM>(status.c_str()));
+        }
+        SendMessageW(hWnd, kEnableOk, 0, bSelectable);
         break;
     }
     default:

@@ -1,4 +1,4 @@
-// CFolderPicker: the shell's folder-browse window (SHBrowseForFolderA),
+// CFolderPicker: the shell's folder-browse window (SHBrowseForFolderW),
 // with an optional root folder, a folder selected when the window opens, a
 // caption of our own, an optional status line, and a per-selection say over
 // the OK button for derived classes.

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "OffscreenDC.h"
+#include "framework/WideText.h"
 
 BEGIN_MESSAGE_MAP(CPercentProgressCtrl, CProgressCtrl)
     ON_WM_ERASEBKGND()
@@ -106,10 +108,12 @@ void CPercentProgressCtrl::OnSize(UINT, int, int)
     m_nFilledWidth = -1;
 }
 
+// The control is a Unicode window: these messages carry UTF-16 (Windows
+// converts a caller's ANSI text on the way in and out).
 LRESULT CPercentProgressCtrl::OnSetText(WPARAM, LPARAM lParam)
 {
     const LRESULT result = Default();
-    const CString text(reinterpret_cast<const char*>(lParam));  // null counts as empty
+    const CString text = AfxFromWide(reinterpret_cast<const wchar_t*>(lParam));  // null counts as empty
     if (text.Compare(m_strCustomText) != 0) {
         m_strCustomText = text;
         Invalidate(TRUE);
@@ -119,11 +123,12 @@ LRESULT CPercentProgressCtrl::OnSetText(WPARAM, LPARAM lParam)
 
 LRESULT CPercentProgressCtrl::OnGetText(WPARAM wParam, LPARAM lParam)
 {
-    char* buffer = reinterpret_cast<char*>(lParam);
+    wchar_t* buffer = reinterpret_cast<wchar_t*>(lParam);
     if (wParam == 0 || !buffer)
         return 0;
-    const size_t n = std::min(static_cast<size_t>(m_strCustomText.GetLength()), static_cast<size_t>(wParam) - 1);
-    std::memcpy(buffer, m_strCustomText.GetString(), n);
-    buffer[n] = '\0';
+    const std::wstring text = AfxToWide(m_strCustomText);
+    const size_t n = std::min(text.size(), static_cast<size_t>(wParam) - 1);
+    std::memcpy(buffer, text.data(), n * sizeof(wchar_t));
+    buffer[n] = L'\0';
     return static_cast<LRESULT>(n);
 }

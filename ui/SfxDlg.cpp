@@ -61,7 +61,7 @@ CSfxDlg::CSfxDlg(CWnd* pParent)
     : CDialog(IDD_SFX_DIALOG, pParent),
       m_pApp(AfxGetAppState()),
       m_strDestPath(kDefaultFolder),
-      m_hIcon(::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
+      m_hIcon(::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME))),
       m_brBackground(SFX_DIALOG_BACKGROUND)
 {
     if (m_pApp)
@@ -231,9 +231,9 @@ bool CSfxDlg::Pulse(void* pContext)
     // PeekMessage. Nothing posted is removed except paint: the user's input,
     // the timers and close requests wait for the engine, as they always did.
     MSG msg;
-    ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    for (int i = 0; i < 64 && ::PeekMessageA(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++i)
-        ::DispatchMessageA(&msg);
+    ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    for (int i = 0; i < 64 && ::PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++i)
+        ::DispatchMessageW(&msg);
     return true;
 }
 
@@ -309,22 +309,23 @@ CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUTBOX) {}
 
 void LaunchInstalledProgram(CString path)
 {
-    SHELLEXECUTEINFOA info;
+    SHELLEXECUTEINFOW info;
     std::memset(&info, 0, sizeof info);
-    static_assert(sizeof(SHELLEXECUTEINFOA) == kSfxShellExecuteInfoSize, "the structure Windows expects");
+    static_assert(sizeof(SHELLEXECUTEINFOW) == kSfxShellExecuteInfoSize, "the structure Windows expects");
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS;
     info.hwnd = nullptr;
     info.lpVerb = nullptr;  // the default verb
-    info.lpFile = path;
-    info.lpParameters = "";
+    const std::wstring file = AfxToWide(path);
+    info.lpFile = file.c_str();
+    info.lpParameters = L"";
     // The client starts in its own folder, not in the setup's (usually
     // Downloads), where a DLL it loads by bare name could be waiting.
-    const CString folder = path.Left(path.ReverseFind('\\'));
-    info.lpDirectory = folder.IsEmpty() ? nullptr : folder.GetString();
+    const std::wstring folder = AfxToWide(path.Left(path.ReverseFind('\\')));
+    info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
     info.nShow = SW_SHOWNORMAL;
     info.hInstApp = nullptr;
     // Whether it started is not reported; the handle is not kept.
-    if (::ShellExecuteExA(&info) && info.hProcess)
+    if (::ShellExecuteExW(&info) && info.hProcess)
         ::CloseHandle(info.hProcess);
 }

@@ -2,7 +2,11 @@
 
 #include <commctrl.h>
 
+#include <vector>
+
 #include "AfxState.h"
+#include "DialogFont.h"
+#include "framework/WideText.h"
 #include "DllSearch.h"
 #include "WinApp.h"
 
@@ -39,6 +43,24 @@ void RegisterCommonControls()
     }
     done = true;
 }
+
+// The template with another face when its own cannot draw its caption (a
+// Windows without the face); empty when the template is shown as it is.
+std::vector<BYTE> TemplateInDrawingFace(UINT nIDTemplate)
+{
+    HINSTANCE module = AfxGetResourceHandle();
+    HRSRC found = ::FindResourceW(module, MAKEINTRESOURCEW(nIDTemplate), reinterpret_cast<LPCWSTR>(RT_DIALOG));
+    HGLOBAL loaded = found ? ::LoadResource(module, found) : nullptr;
+    const void* data = loaded ? ::LockResource(loaded) : nullptr;
+    const size_t size = found ? ::SizeofResource(module, found) : 0;
+    AfxDialogTemplateText text;
+    if (!data || !AfxReadDialogTemplate(data, size, &text) || text.face.empty())
+        return {};
+    const std::wstring face = AfxChooseDialogFace(text.face, text.caption);
+    if (face == text.face)
+        return {};
+    return AfxTemplateWithFace(data, size, text, face);
+}
 }  // namespace
 
 void DDX_Text(CDataExchange* pDX, int nIDC, CString& value)
@@ -53,11 +75,12 @@ void DDX_Text(CDataExchange* pDX, int nIDC, CString& value)
         tmp.m_hWnd = nullptr;
         return;
     }
-    char current[512];
-    const int len = ::GetWindowTextA(hCtrl, current, sizeof current);
-    if (len == value.GetLength() && len < static_cast<int>(sizeof current) - 1 && value.Compare(current) == 0)
+    const std::wstring wide = AfxToWide(value);
+    wchar_t current[512];
+    const int len = ::GetWindowTextW(hCtrl, current, 512);
+    if (len == static_cast<int>(wide.size()) && len < 511 && wide.compare(0, wide.size(), current, len) == 0)
         return;
-    ::SetWindowTextA(hCtrl, value);
+    ::SetWindowTextW(hCtrl, wide.c_str());
 }
 
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl)
@@ -93,10 +116,18 @@ INT_PTR CDialog::DoModal()
     m_bHandlerFailed = false;
     ts.pWndInit = this;
     HHOOK hPrevHook = ts.hHookCbt;
-    ts.hHookCbt = ::SetWindowsHookExA(WH_CBT, &CbtFilterHook, nullptr, ::GetCurrentThreadId());
+    ts.hHookCbt = ::SetWindowsHookExW(WH_CBT, &CbtFilterHook, nullptr, ::GetCurrentThreadId());
 
-    INT_PTR result = ::DialogBoxParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), hOwner,
-                                       &AfxDlgProc, reinterpret_cast<LPARAM>(this));
+    // A Unicode dialog: its texts are the template's own UTF-16, whatever
+    // the system's code page; in a face that can draw them.
+    const std::vector<BYTE> withOtherFace = TemplateInDrawingFace(m_nIDTemplate);
+    INT_PTR result =
+        withOtherFace.empty()
+            ? ::DialogBoxParamW(AfxGetResourceHandle(), MAKEINTRESOURCEW(m_nIDTemplate), hOwner, &AfxDlgProc,
+                                reinterpret_cast<LPARAM>(this))
+            : ::DialogBoxIndirectParamW(AfxGetResourceHandle(),
+                                        reinterpret_cast<const DLGTEMPLATE*>(withOtherFace.data()), hOwner,
+                                        &AfxDlgProc, reinterpret_cast<LPARAM>(this));
 
     if (ts.hHookCbt)
         ::UnhookWindowsHookEx(ts.hHookCbt);

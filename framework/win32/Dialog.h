@@ -2,7 +2,9 @@
 // exchange (DDX) between members and controls.
 //
 // Differences from MFC: modal only (no Create); no validation (DDV), so
-// UpdateData always succeeds; no help, no Ctl3d. A C++ exception from a
+// UpdateData always succeeds; no help, no Ctl3d. A template whose face
+// cannot draw its caption on this system is shown in one that can
+// (DialogFont.h). A C++ exception from a
 // handler is reported in a message box, as MFC does, and then also ends
 // DoModal with -1. The owner of a
 // dialog without a parent is the application's main window when one exists.

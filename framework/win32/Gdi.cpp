@@ -106,7 +106,7 @@ POINT CDC::SetWindowOrg(int x, int y)
 void CDC::FillSolidRect(LPCRECT lpRect, COLORREF clr)
 {
     ::SetBkColor(m_hDC, clr);
-    ::ExtTextOutA(m_hDC, 0, 0, ETO_OPAQUE, lpRect, nullptr, 0, nullptr);
+    ::ExtTextOutW(m_hDC, 0, 0, ETO_OPAQUE, lpRect, nullptr, 0, nullptr);
 }
 
 CPaintDC::CPaintDC(CWnd* pWnd) : m_hWnd(pWnd->m_hWnd)

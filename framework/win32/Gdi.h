@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "framework/String.h"
+#include "framework/WideText.h"
 
 class CDC;
 
@@ -87,7 +88,8 @@ public:
     COLORREF SetTextColor(COLORREF crColor) { return ::SetTextColor(m_hDC, crColor); }
     int DrawText(const CString& str, LPRECT lpRect, UINT nFormat)
     {
-        return ::DrawTextA(m_hDC, str, str.GetLength(), lpRect, nFormat);
+        const std::wstring wide = AfxToWide(str);
+        return ::DrawTextW(m_hDC, wide.c_str(), static_cast<int>(wide.size()), lpRect, nFormat);
     }
     BOOL BitBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSrc, int ySrc, DWORD dwRop)
     {

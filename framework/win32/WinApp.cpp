@@ -3,13 +3,14 @@
 #include <mbctype.h>
 
 #include "framework/Mbcs.h"
+#include "framework/WideText.h"
 #include "Wnd.h"
 
 namespace {
 CWinApp* g_pApp = nullptr;
 }
 
-CWinApp::CWinApp(const char* pszAppName) : m_pszAppName(pszAppName), m_hInstance(::GetModuleHandleA(nullptr))
+CWinApp::CWinApp(const char* pszAppName) : m_pszAppName(pszAppName), m_hInstance(::GetModuleHandleW(nullptr))
 {
     g_pApp = this;
 }
@@ -23,23 +24,23 @@ CWinApp::~CWinApp()
 int CWinApp::Run()
 {
     MSG msg;
-    while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
         ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
+        ::DispatchMessageW(&msg);
     }
     return ExitInstance();
 }
 
 HICON CWinApp::LoadIcon(UINT nIDResource) const
 {
-    return ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(nIDResource));
+    return ::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(nIDResource));
 }
 
 CWinApp* AfxGetApp() { return g_pApp; }
 
 CWnd* AfxGetMainWnd() { return g_pApp ? g_pApp->m_pMainWnd : nullptr; }
 
-HINSTANCE AfxGetInstanceHandle() { return g_pApp ? g_pApp->m_hInstance : ::GetModuleHandleA(nullptr); }
+HINSTANCE AfxGetInstanceHandle() { return g_pApp ? g_pApp->m_hInstance : ::GetModuleHandleW(nullptr); }
 
 HINSTANCE AfxGetResourceHandle() { return AfxGetInstanceHandle(); }
 
@@ -47,17 +48,20 @@ void AfxEnableControlContainer() {}
 
 BOOL AfxLoadString(UINT nID, CString& rString)
 {
-    char buf[1024];
-    const int n = ::LoadStringA(AfxGetResourceHandle(), nID, buf, sizeof buf);
-    rString = CString(buf, n > 0 ? n : 0);
+    wchar_t buf[1024];
+    const int n = ::LoadStringW(AfxGetResourceHandle(), nID, buf, 1024);
+    rString = AfxFromWide(buf, n > 0 ? n : 0);
     return n > 0;
 }
 
 int AfxWinMain(HINSTANCE hInstance, int)
 {
-    // String searches step over double-byte characters of the ANSI code page.
-    AfxSetMultibyteCodePage(static_cast<int>(::GetACP()));
-    _setmbcp(_MB_CP_ANSI);
+    // The program's text is code page 936 on every system (its stored
+    // names and texts are GBK); string searches step over its double-byte
+    // characters. The system's code page never reads it: text crosses into
+    // Windows as UTF-16.
+    AfxSetMultibyteCodePage(936);
+    _setmbcp(936);
 
     CWinApp* pApp = AfxGetApp();
     if (!pApp)

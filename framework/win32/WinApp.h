@@ -1,6 +1,8 @@
-// CWinApp: the one application object. The framework's WinMain selects the
-// ANSI code page as the multibyte code page, runs InitInstance and, when it
-// returns FALSE, ends the process; otherwise it runs a message loop (Run).
+// CWinApp: the one application object. The framework's WinMain selects code
+// page 936 as the multibyte code page of the program's text (never the
+// system's code page: the text crosses into Windows as UTF-16), runs
+// InitInstance and, when it returns FALSE, ends the process; otherwise it
+// runs a message loop (Run).
 //
 // Differences from MFC: not a command target (no message map; OnHelp does
 // nothing, there is no help file); no profile, document or idle handling.

@@ -8,7 +8,7 @@
 
 namespace {
 // The window property that holds the bound CWnd.
-const char kWndProp[] = "SfxCWndObject";
+const wchar_t kWndProp[] = L"SfxCWndObject";
 }  // namespace
 
 AfxThreadState& AfxGetThreadState()
@@ -23,7 +23,7 @@ LRESULT AfxOnWndProcException(HWND hWnd, const char* what, UINT message)
 {
     AfxThreadState& ts = AfxGetThreadState();
     ts.strLastError = what ? what : "";
-    ::OutputDebugStringA(ts.strLastError);
+    ::OutputDebugStringW(AfxToWide(ts.strLastError).c_str());
     // A paint handler that failed would be asked again at once, behind the box.
     if (message == WM_PAINT)
         ::ValidateRect(hWnd, nullptr);
@@ -36,7 +36,9 @@ LRESULT AfxOnWndProcException(HWND hWnd, const char* what, UINT message)
         ts.bReporting = true;
         HWND hOwner = pDlg && pDlg->m_hWnd ? pDlg->m_hWnd : ::GetAncestor(hWnd, GA_ROOT);
         CWinApp* pApp = AfxGetApp();
-        ::MessageBoxA(hOwner, AFX_TEXT_INTERNAL_ERROR, pApp ? pApp->m_pszAppName : nullptr, MB_OK | MB_ICONSTOP);
+        const std::wstring caption = AfxToWide(pApp ? pApp->m_pszAppName : nullptr);
+        ::MessageBoxW(hOwner, AfxToWide(AFX_TEXT_INTERNAL_ERROR).c_str(), pApp && pApp->m_pszAppName ? caption.c_str() : nullptr,
+                      MB_OK | MB_ICONSTOP);
         ts.bReporting = false;
     }
     if (pDlg && pDlg->m_hWnd)
@@ -51,7 +53,7 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
 {
     CWnd* pWnd = CWnd::FromHandlePermanent(hWnd);
     if (!pWnd)
-        return ::DefWindowProcA(hWnd, message, wParam, lParam);
+        return ::DefWindowProcW(hWnd, message, wParam, lParam);
 
     AfxThreadState& ts = AfxGetThreadState();
     const MSG saved = ts.lastSentMsg;
@@ -92,14 +94,14 @@ CWnd* CWnd::FromHandlePermanent(HWND hWnd)
 {
     if (!hWnd)
         return nullptr;
-    return static_cast<CWnd*>(::GetPropA(hWnd, kWndProp));
+    return static_cast<CWnd*>(::GetPropW(hWnd, kWndProp));
 }
 
 BOOL CWnd::Attach(HWND hWnd)
 {
     if (!hWnd || m_hWnd || FromHandlePermanent(hWnd))
         return FALSE;
-    if (!::SetPropA(hWnd, kWndProp, this))
+    if (!::SetPropW(hWnd, kWndProp, this))
         return FALSE;
     m_hWnd = hWnd;
     return TRUE;
@@ -109,7 +111,7 @@ HWND CWnd::Detach()
 {
     HWND h = m_hWnd;
     if (h && FromHandlePermanent(h) == this)
-        ::RemovePropA(h, kWndProp);
+        ::RemovePropW(h, kWndProp);
     m_hWnd = nullptr;
     m_tempWnds.clear();
     m_sysMenu.m_hMenu = nullptr;
@@ -121,7 +123,7 @@ BOOL CWnd::SubclassWindow(HWND hWnd)
     if (!Attach(hWnd))
         return FALSE;
     WNDPROC old = reinterpret_cast<WNDPROC>(
-        ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AfxWndProc)));
+        ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AfxWndProc)));
     if (old != &AfxWndProc)
         m_pfnSuper = old;
     return TRUE;
@@ -136,7 +138,7 @@ BOOL CWnd::SubclassDlgItem(UINT nID, CWnd* pParent)
 HWND CWnd::UnsubclassWindow()
 {
     if (m_pfnSuper && m_hWnd)
-        ::SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+        ::SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
     m_pfnSuper = nullptr;
     return Detach();
 }
@@ -165,10 +167,10 @@ CWnd* CWnd::GetDlgItem(int nID) { return FromHandleTemp(::GetDlgItem(m_hWnd, nID
 
 void CWnd::GetWindowText(CString& rString) const
 {
-    const int n = ::GetWindowTextLengthA(m_hWnd);
-    std::vector<char> buf(static_cast<size_t>(n) + 1, '\0');
-    const int got = ::GetWindowTextA(m_hWnd, buf.data(), n + 1);
-    rString = CString(buf.data(), got > 0 ? got : 0);
+    const int n = ::GetWindowTextLengthW(m_hWnd);
+    std::vector<wchar_t> buf(static_cast<size_t>(n) + 1, L'\0');
+    const int got = ::GetWindowTextW(m_hWnd, buf.data(), n + 1);
+    rString = AfxFromWide(buf.data(), got > 0 ? got : 0);
 }
 
 CMenu* CWnd::GetSystemMenu(BOOL bRevert)
@@ -186,8 +188,8 @@ LRESULT CWnd::Default()
 LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (m_pfnSuper)
-        return ::CallWindowProcA(m_pfnSuper, m_hWnd, message, wParam, lParam);
-    return ::DefWindowProcA(m_hWnd, message, wParam, lParam);
+        return ::CallWindowProcW(m_pfnSuper, m_hWnd, message, wParam, lParam);
+    return ::DefWindowProcW(m_hWnd, message, wParam, lParam);
 }
 
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)

@@ -12,8 +12,11 @@
 //   user is told in a message box (AFX_TEXT_INTERNAL_ERROR), then the
 //   innermost running modal dialog ends with -1; the exception's text is
 //   kept for AfxGetLastWndProcError(). No exception crosses a Win32 frame.
-// - Only ANSI windows; the handlers this program needs exist in CWnd and
-//   default to Default(), the original processing of the current message.
+// - Only Unicode windows: every text crosses to Windows in UTF-16, converted
+//   from and to the program's code page 936 text at one boundary
+//   (framework/WideText.h), whatever the system's code page. The handlers
+//   this program needs exist in CWnd and default to Default(), the
+//   original processing of the current message.
 #pragma once
 #include <windows.h>
 
@@ -21,6 +24,7 @@
 #include <memory>
 
 #include "framework/String.h"
+#include "framework/WideText.h"
 #include "framework/win32/Gdi.h"
 #include "framework/win32/MsgMap.h"
 
@@ -30,7 +34,7 @@ class CMenu {
 public:
     BOOL AppendMenu(UINT nFlags, UINT_PTR nIDNewItem = 0, LPCSTR lpszNewItem = nullptr)
     {
-        return ::AppendMenuA(m_hMenu, nFlags, nIDNewItem, lpszNewItem);
+        return ::AppendMenuW(m_hMenu, nFlags, nIDNewItem, lpszNewItem ? AfxToWide(lpszNewItem).c_str() : nullptr);
     }
     HMENU GetSafeHmenu() const { return m_hMenu; }
 
@@ -67,9 +71,8 @@ public:
     }
     void Invalidate(BOOL bErase = TRUE) { ::InvalidateRect(m_hWnd, nullptr, bErase); }
     void UpdateWindow() { ::UpdateWindow(m_hWnd); }
-    void SetWindowText(LPCSTR lpszString) { ::SetWindowTextA(m_hWnd, lpszString); }
+    void SetWindowText(LPCSTR lpszString) { ::SetWindowTextW(m_hWnd, AfxToWide(lpszString).c_str()); }
     void GetWindowText(CString& rString) const;
-    int GetWindowTextLength() const { return ::GetWindowTextLengthA(m_hWnd); }
     BOOL EnableWindow(BOOL bEnable = TRUE) { return ::EnableWindow(m_hWnd, bEnable); }
     BOOL IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
     BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
@@ -80,11 +83,11 @@ public:
     BOOL KillTimer(UINT_PTR nIDEvent) { return ::KillTimer(m_hWnd, nIDEvent); }
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
     {
-        return ::SendMessageA(m_hWnd, message, wParam, lParam);
+        return ::SendMessageW(m_hWnd, message, wParam, lParam);
     }
     BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
     {
-        return ::PostMessageA(m_hWnd, message, wParam, lParam);
+        return ::PostMessageW(m_hWnd, message, wParam, lParam);
     }
     HICON SetIcon(HICON hIcon, BOOL bBigIcon)
     {

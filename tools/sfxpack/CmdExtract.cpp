@@ -76,7 +76,7 @@ std::string Explain(const CSfxArchive& engine, int result, const fs::path& setup
         return below(engine.GetProblemPath()) + ": cannot install here; choose another folder" +
                (engine.GetLastErrorText().IsEmpty() ? "" : " (" + below(engine.GetLastErrorText()) + ")");
     case SFX_ERR_PATH_TOO_LONG:
-        return below(engine.GetProblemPath()) + ": the path would reach 260 bytes; choose a shorter folder";
+        return below(engine.GetProblemPath()) + ": the path would reach 260 characters; choose a shorter folder";
     default:
         break;
     }

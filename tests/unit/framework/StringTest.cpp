@@ -33,6 +33,30 @@ TEST(CStringFind, SingleByteCodePageSeesEveryByte)
     EXPECT_EQ(path.Find('\\'), -1);
 }
 
+// A character code page 936 cannot hold travels as a four-byte escape: a
+// search steps over it whole, a digit inside it is no character of its own,
+// and Windows counts it as one UTF-16 unit (two beyond the BMP).
+TEST(CStringFind, EscapesAreWholeCharacters)
+{
+    AfxSetMultibyteCodePage(936);
+    for (uint32_t codePoint : {0x80u, 0xD504u, 0xDC00u, 0x1F600u, 0x10FFFFu}) {
+        char escape[AFX_ESCAPE_LENGTH + 1] = {};
+        AfxEscapeCodePoint(codePoint, escape);
+        EXPECT_EQ(AfxReadEscape(escape), static_cast<long>(codePoint));
+        EXPECT_EQ(AfxCharLength(escape), AFX_ESCAPE_LENGTH);
+    }
+    char hangul[AFX_ESCAPE_LENGTH + 1] = {}, emoji[AFX_ESCAPE_LENGTH + 1] = {};
+    AfxEscapeCodePoint(0xD504, hangul);
+    AfxEscapeCodePoint(0x1F600, emoji);
+    const CString path = CString("c:\\") + hangul + "1\\" + kSincere + emoji;
+    EXPECT_EQ(path.Find('1'), 7);
+    EXPECT_EQ(path.ReverseFind('\\'), 8);
+    EXPECT_EQ(AfxUtf16Length(path), 3 + 1 + 1 + 1 + 1 + 2);
+    // Code page 936 text never has this shape: its second bytes are 0x40 and above.
+    EXPECT_EQ(AfxReadEscape("\xB5\xC7\xC2\xBC"), -1);
+    EXPECT_EQ(AfxReadEscape("\x81\x30\x81"), -1);
+}
+
 TEST(CStringFind, EdgeCases)
 {
     const CString s("abcabc");

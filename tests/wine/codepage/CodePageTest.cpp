@@ -21,6 +21,7 @@
 #include "support/CodePageText.h"
 #include "support/SavedRegistryValue.h"
 #include "support/TempDir.h"
+#include "framework/WideText.h"
 
 namespace {
 
@@ -65,30 +66,21 @@ std::wstring Verdict(HWND hDlg)
     return Item(hDlg, IDC_STATUS);
 }
 
+// Files by their UTF-16 names, through the framework's own file layer.
 std::string ReadWide(const std::wstring& path)
 {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
+    try {
+        return ReadBinaryFile(AfxFromWide(path));
+    } catch (const std::exception&) {
         return "<missing>";
-    std::string bytes;
-    char buffer[65536];
-    DWORD n = 0;
-    while (ReadFile(h, buffer, sizeof buffer, &n, nullptr) && n > 0)
-        bytes.append(buffer, n);
-    CloseHandle(h);
-    return bytes;
+    }
 }
 
-void WriteWide(const std::wstring& path, const std::string& bytes)
-{
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, h) << U8(path);
-    DWORD written = 0;
-    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(h);
-}
+void WriteWide(const std::wstring& path, const std::string& bytes) { WriteBinaryFile(AfxFromWide(path), bytes); }
 
-// The target a link holds, read back through the shell's own link object.
+// The target a link holds, read back through the shell's own link object
+// from its item list, as the shell opens a shortcut (Wine keeps the link's
+// path text in the ANSI code page only, losing what that cannot hold).
 std::wstring LinkTarget(const std::wstring& link)
 {
     std::wstring target = L"<unreadable>";
@@ -99,9 +91,11 @@ std::wstring LinkTarget(const std::wstring& link)
     IPersistFile* file = nullptr;
     if (SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
         wchar_t path[MAX_PATH] = L"";
-        if (SUCCEEDED(file->Load(link.c_str(), STGM_READ)) &&
-            SUCCEEDED(shellLink->GetPath(path, MAX_PATH, nullptr, SLGP_RAWPATH)))
+        PIDLIST_ABSOLUTE idList = nullptr;
+        if (SUCCEEDED(file->Load(link.c_str(), STGM_READ)) && SUCCEEDED(shellLink->GetIDList(&idList)) && idList &&
+            SHGetPathFromIDListW(idList, path))
             target = path;
+        CoTaskMemFree(idList);
         file->Release();
     }
     shellLink->Release();

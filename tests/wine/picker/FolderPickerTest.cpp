@@ -154,12 +154,14 @@ LRESULT CALLBACK RecordBrowseMessages(int code, WPARAM wParam, LPARAM lParam)
         GetClassNameA(p->hwnd, cls, sizeof cls);
         if (lstrcmpA(cls, "#32770") == 0) {
             switch (p->message) {
-            case BFFM_SETSELECTIONA:
+            // The picker speaks to the shell in UTF-16.
+            case BFFM_SETSELECTIONW:
                 g_pLog->Add({"SETSELECTION", p->wParam, p->lParam,
-                             p->wParam ? reinterpret_cast<const char*>(p->lParam) : ""});
+                             p->wParam ? AfxFromWide(reinterpret_cast<const wchar_t*>(p->lParam)).str() : ""});
                 break;
-            case BFFM_SETSTATUSTEXTA:
-                g_pLog->Add({"SETSTATUSTEXT", p->wParam, p->lParam, reinterpret_cast<const char*>(p->lParam)});
+            case BFFM_SETSTATUSTEXTW:
+                g_pLog->Add({"SETSTATUSTEXT", p->wParam, p->lParam,
+                             AfxFromWide(reinterpret_cast<const wchar_t*>(p->lParam)).str()});
                 break;
             case BFFM_ENABLEOK:
                 g_pLog->Add({"ENABLEOK", p->wParam, p->lParam, ""});

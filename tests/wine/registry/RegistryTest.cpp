@@ -110,7 +110,7 @@ struct Recorder {
 };
 Recorder* Recorder::current = nullptr;
 
-LONG WINAPI FakeOpen(HKEY, LPCSTR, DWORD options, REGSAM access, PHKEY phKey)
+LONG WINAPI FakeOpen(HKEY, LPCWSTR, DWORD options, REGSAM access, PHKEY phKey)
 {
     Recorder& r = *Recorder::current;
     r.options = options;
@@ -122,7 +122,7 @@ LONG WINAPI FakeOpen(HKEY, LPCSTR, DWORD options, REGSAM access, PHKEY phKey)
     return ERROR_SUCCESS;
 }
 
-LONG WINAPI FakeQuery(HKEY, LPCSTR, LPDWORD, LPDWORD, LPBYTE data, LPDWORD cbData)
+LONG WINAPI FakeQuery(HKEY, LPCWSTR, LPDWORD, LPDWORD, LPBYTE data, LPDWORD cbData)
 {
     Recorder& r = *Recorder::current;
     r.bufferGiven = data != nullptr;

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "Capture.h"
+#include "framework/WideText.h"
 #include "framework/win32/Dialog.h"
 #include "resource.h"
 #include "ui/SfxDlg.h"
@@ -43,7 +44,8 @@ LRESULT CALLBACK CallRetHook(int code, WPARAM wParam, LPARAM lParam)
         HWND parent = GetParent(m->hwnd);
         if (m->message == WM_SETTEXT && parent && IsTopDialog(parent) && m->lParam) {
             const int id = GetDlgCtrlID(m->hwnd);
-            const char* text = reinterpret_cast<const char*>(m->lParam);
+            // The dialog's windows are Unicode: the text arrives in UTF-16.
+            const std::string text = AfxFromWide(reinterpret_cast<const wchar_t*>(m->lParam)).str();
             if (id == IDC_STATUS)
                 Record({DialogEvent::StatusText, text, 0, false});
             else if (id == IDC_COUNTDOWN)
@@ -174,7 +176,7 @@ INT_PTR RunDialog(CDialog& dlg, const std::function<void(DialogDriver&)>& script
         g_pEvents = events;
     }
     g_pOptions = &options;
-    g_hCallRet = SetWindowsHookExA(WH_CALLWNDPROCRET, &CallRetHook, nullptr, GetCurrentThreadId());
+    g_hCallRet = SetWindowsHookExW(WH_CALLWNDPROCRET, &CallRetHook, nullptr, GetCurrentThreadId());
     g_hGetMsg = SetWindowsHookExA(WH_GETMESSAGE, &GetMsgHook, nullptr, GetCurrentThreadId());
 
     DialogDriver driver;
