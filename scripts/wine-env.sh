@@ -27,4 +27,10 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe
 # Wine takes the ANSI code page from the locale; SFX_WINE_LANG runs a program on another one (en_US.UTF-8: 1252).
 export LANG="${SFX_WINE_LANG:-zh_CN.UTF-8}"
 export LC_ALL="$LANG"
-: "${SFX_DISPLAY:=:77}"
+# Each build's programs on a virtual display of their own: two prefixes'
+# desktops on one display wait on each other when their runs meet.
+if [ "${SFX_WINE_ARCH:-32}" = 64 ]; then
+  : "${SFX_DISPLAY:=:79}"
+else
+  : "${SFX_DISPLAY:=:77}"
+fi
