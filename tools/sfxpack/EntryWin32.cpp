@@ -11,7 +11,8 @@
 
 int wmain(int argc, wchar_t** argv)
 {
-    AfxSetMultibyteCodePage(static_cast<int>(GetACP()));
+    // The engine's text is code page 936 on every system, as the installer's.
+    AfxSetMultibyteCodePage(936);
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
         const int n = WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, nullptr, 0, nullptr, nullptr);

@@ -34,10 +34,11 @@ std::string Utf8FromGbk(const std::string& gbk);
 // The host path of a GBK relative name below a folder.
 std::filesystem::path HostPathBelow(const std::filesystem::path& folder, const std::string& gbkRelative);
 
-// The installer engine's form of a host path (ANSI with backslashes).
+// The installer engine's form of a host path (its code page 936 text with
+// backslashes; on Windows any wide name converts).
 bool AnsiFromHost(const std::filesystem::path& host, CString* ansi);
 
-// The engine opens the setup by an ANSI path. This names the very file the
+// The engine opens the setup by a path in its own text. This names the very file the
 // host path names, however the host spells it (on Linux the file is opened
 // here and named by its descriptor), or fails naming the file.
 class EngineSetupPath {

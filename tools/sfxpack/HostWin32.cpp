@@ -8,6 +8,7 @@
 
 #include "Host.h"
 #include "HostText.h"
+#include "framework/WideText.h"
 
 namespace fs = std::filesystem;
 
@@ -122,30 +123,18 @@ fs::path HostPathBelow(const fs::path& folder, const std::string& gbkRelative)
     return folder / fs::path(CodePageToWide(gbkRelative, kGbk)).make_preferred();
 }
 
+// The engine's text holds any wide name whole (framework/WideText.h), so
+// a setup or a folder under any name is reached, whatever the system's
+// code page.
 bool AnsiFromHost(const fs::path& host, CString* ansi)
 {
-    std::string bytes;
-    if (!WideToCodePage(host.wstring(), CP_ACP, &bytes))
-        return false;
-    *ansi = CString(bytes.data(), static_cast<int>(bytes.size()));
+    *ansi = AfxFromWide(host.wstring());
     return true;
 }
 
 EngineSetupPath::~EngineSetupPath() = default;
 
-bool EngineSetupPath::Open(const fs::path& setup, std::string* error)
-{
-    // The engine opens files by ANSI names: the name itself when it is one,
-    // else the short name Windows keeps for it.
-    if (AnsiFromHost(setup, &m_ansi))
-        return true;
-    wchar_t shortName[MAX_PATH];
-    const DWORD n = GetShortPathNameW(setup.c_str(), shortName, MAX_PATH);
-    if (n > 0 && n < MAX_PATH && AnsiFromHost(fs::path(shortName), &m_ansi))
-        return true;
-    *error = Printable(setup) + ": the path cannot be named in the ANSI code page";
-    return false;
-}
+bool EngineSetupPath::Open(const fs::path& setup, std::string*) { return AnsiFromHost(setup, &m_ansi); }
 
 std::string Printable(const fs::path& host)
 {
