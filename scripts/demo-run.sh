@@ -35,7 +35,7 @@ run_installer() {  # NAME [SETUP]
   mkdir -p "$out"
   "$SFX_WINE" "${2:-$setup}" &
   local installer=$!
-  "$SFX_WINE" "$driver" "$("$SFX_WINE" winepath -w "$out")" | iconv -f GBK -t UTF-8 | tr -d '\r' | tee "$out/driver.log" | sed 's/^/  /' || driver_failed=1
+  "$SFX_WINE" "$driver" "$("$SFX_WINE" winepath -w "$out")" | tr -d '\r' | tee "$out/driver.log" | sed 's/^/  /' || driver_failed=1
   wait "$installer" || echo "  (the installer ended with status $?)"
   for bmp in "$out"/*.bmp; do
     [ -f "$bmp" ] && convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"

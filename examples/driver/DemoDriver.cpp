@@ -6,7 +6,9 @@
 // It runs as its own process beside the installer and never waits on the
 // installer's message loop: clicks are posted, texts are read with
 // GetWindowText (which, across processes, reads the stored text without a
-// message) and pictures are copied from the screen.
+// message) and pictures are copied from the screen. Texts are read and
+// printed in Unicode (UTF-8), so it drives the installer on any system code
+// page (SFX_WINE_LANG).
 #include <windows.h>
 
 #include <cstdio>
@@ -17,12 +19,22 @@
 
 namespace {
 
-const char kMainCaption[] = "Orvex通讯管理系统安装提示";
-const char kKeepCaption[] = "版本更新特别提示";
-const char kPickerCaption[] = "Select Extraction Directory";
-const char kCopying[] = "正在拷贝 ";
+const wchar_t kMainCaption[] = L"Orvex通讯管理系统安装提示";
+const wchar_t kKeepCaption[] = L"版本更新特别提示";
+const wchar_t kPickerCaption[] = L"Select Extraction Directory";
+const wchar_t kCopying[] = L"正在拷贝 ";
 
-std::string g_outDir;
+std::wstring g_outDir;
+
+std::string Utf8(const std::wstring& text)
+{
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string out(n > 0 ? static_cast<size_t>(n) : 1, '\0');
+    if (n > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &out[0], n, nullptr, nullptr);
+    out.resize(out.size() - 1);
+    return out;
+}
 
 bool SaveWindowPicture(HWND hwnd, const char* name)
 {
@@ -54,8 +66,8 @@ bool SaveWindowPicture(HWND hwnd, const char* name)
     bf.bfType = 0x4D42;
     bf.bfOffBits = sizeof bf + sizeof bi;
     bf.bfSize = bf.bfOffBits + static_cast<DWORD>(pixels.size());
-    const std::string path = g_outDir + "\\" + name + ".bmp";
-    FILE* f = std::fopen(path.c_str(), "wb");
+    const std::wstring path = g_outDir + L"\\" + std::wstring(name, name + std::strlen(name)) + L".bmp";
+    FILE* f = _wfopen(path.c_str(), L"wb");
     if (!f)
         return false;
     std::fwrite(&bf, sizeof bf, 1, f);
@@ -78,20 +90,20 @@ bool WaitFor(Condition condition, int timeoutMs)
     return condition();
 }
 
-std::string Text(HWND hwnd)
+std::wstring Text(HWND hwnd)
 {
-    char buffer[1024] = "";
-    GetWindowTextA(hwnd, buffer, sizeof buffer);
+    wchar_t buffer[1024] = L"";
+    GetWindowTextW(hwnd, buffer, 1024);
     return buffer;
 }
 
 // An edit box keeps its text to itself: ask it, but never wait long on a
 // busy installer.
-std::string EditText(HWND hwnd)
+std::wstring EditText(HWND hwnd)
 {
-    char buffer[1024] = "";
+    wchar_t buffer[1024] = L"";
     DWORD_PTR result = 0;
-    SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 2000, &result);
+    SendMessageTimeoutW(hwnd, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 2000, &result);
     return buffer;
 }
 
@@ -105,7 +117,7 @@ int Fail(const char* what)
 
 }  // namespace
 
-int main(int argc, char** argv)
+int wmain(int argc, wchar_t** argv)
 {
     if (argc < 2)
         return Fail("usage: DemoDriver OUTDIR");
@@ -113,8 +125,8 @@ int main(int argc, char** argv)
 
     HWND keep = nullptr, main = nullptr;
     if (!WaitFor([&] {
-            keep = FindWindowA(nullptr, kKeepCaption);
-            main = FindWindowA(nullptr, kMainCaption);
+            keep = FindWindowW(nullptr, kKeepCaption);
+            main = FindWindowW(nullptr, kMainCaption);
             return (keep && IsWindowVisible(keep)) || (main && IsWindowVisible(main));
         }, 60000))
         return Fail("no installer window appeared");
@@ -124,22 +136,22 @@ int main(int argc, char** argv)
         SaveWindowPicture(keep, "keep-data");
         std::printf("question: keep the user data\n");
         Click(keep, IDOK);
-        if (!WaitFor([&] { return (main = FindWindowA(nullptr, kMainCaption)) != nullptr && IsWindowVisible(main); }, 30000))
+        if (!WaitFor([&] { return (main = FindWindowW(nullptr, kMainCaption)) != nullptr && IsWindowVisible(main); }, 30000))
             return Fail("the main dialog did not appear");
     }
     Sleep(300);
     SaveWindowPicture(main, "ready");
-    std::printf("folder: %s\n", EditText(GetDlgItem(main, IDC_DEST_PATH)).c_str());
+    std::printf("folder: %s\n", Utf8(EditText(GetDlgItem(main, IDC_DEST_PATH))).c_str());
 
     if (IsWindowEnabled(GetDlgItem(main, IDC_BROWSE))) {
         Click(main, IDC_BROWSE);
         HWND picker = nullptr;
-        if (WaitFor([&] { return (picker = FindWindowA(nullptr, kPickerCaption)) != nullptr && IsWindowVisible(picker); }, 15000)) {
+        if (WaitFor([&] { return (picker = FindWindowW(nullptr, kPickerCaption)) != nullptr && IsWindowVisible(picker); }, 15000)) {
             Sleep(500);
             SaveWindowPicture(picker, "folder-picker");
             PostMessageA(picker, WM_COMMAND, IDCANCEL, 0);
             // The picker is modal: the main dialog takes clicks again once it is enabled.
-            WaitFor([&] { return FindWindowA(nullptr, kPickerCaption) == nullptr && IsWindowEnabled(main); }, 10000);
+            WaitFor([&] { return FindWindowW(nullptr, kPickerCaption) == nullptr && IsWindowEnabled(main); }, 10000);
             Sleep(200);
         } else {
             std::printf("demo driver: the folder picker did not open\n");
@@ -155,37 +167,37 @@ int main(int argc, char** argv)
     // Catch the bar while it moves; a small payload may finish before that.
     // The picture is taken a moment after the status names a new entry, so
     // that the installer has painted it.
-    std::string first;
+    std::wstring first;
     for (int waited = 0; waited < 30000 && Text(countdown).empty() && IsWindow(main); waited += 5) {
-        const std::string copying = Text(status);
+        const std::wstring copying = Text(status);
         if (copying.rfind(kCopying, 0) == 0) {
             if (first.empty()) {
                 first = copying;
             } else if (copying != first) {
                 Sleep(30);
                 SaveWindowPicture(main, "extracting");
-                std::printf("extracting: %s\n", copying.c_str());
+                std::printf("extracting: %s\n", Utf8(copying).c_str());
                 break;
             }
         }
         Sleep(5);
     }
     const auto failed = [&] {
-        const std::string text = Text(status);
-        return text == "Internal Error" || text == "Archive contins no data";
+        const std::wstring text = Text(status);
+        return text == L"Internal Error" || text == L"Archive contins no data";
     };
     if (!WaitFor([&] { return !Text(countdown).empty() || !IsWindow(main) || failed(); }, 600000))
         return Fail("the installation did not finish");
     if (failed()) {
         SaveWindowPicture(main, "failed");
-        std::printf("status: %s\n", Text(status).c_str());
+        std::printf("status: %s\n", Utf8(Text(status)).c_str());
         PostMessageA(main, WM_CLOSE, 0, 0);
         return Fail("the installation failed");
     }
     if (!IsWindow(main))
         return Fail("the dialog closed before the countdown");
     SaveWindowPicture(main, "counting-down");
-    std::printf("status: %s\n", Text(status).c_str());
+    std::printf("status: %s\n", Utf8(Text(status)).c_str());
     if (!WaitFor([&] { return !IsWindow(main); }, 20000))
         return Fail("the dialog did not close after the countdown");
     std::printf("the installer closed after starting the client\n");
