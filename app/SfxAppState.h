@@ -6,8 +6,10 @@
 // tests that drive the engine without a window construct one directly. The
 // most recently constructed state is the one AfxGetAppState() returns.
 #pragma once
+#include "app/SfxCommandLine.h"
 #include "framework/StringArray.h"
 
+class CSfxLog;
 class CSfxRunState;
 
 class CSfxAppState {
@@ -28,6 +30,10 @@ public:
     CStringArray m_createdFolders;
     // The running main dialog (its run-state part), or null.
     CSfxRunState* m_pMainDlg = nullptr;
+    // The run's record (SfxLog.h), or null when it keeps none.
+    CSfxLog* m_pLog = nullptr;
+    // The switches the run was started with (none: the interactive setup).
+    SfxCommandLine m_commandLine;
 };
 
 // The application's shared state (the CSfxApp object in the installer).

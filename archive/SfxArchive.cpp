@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/SfxAppState.h"
+#include "app/SfxLog.h"
 #include "app/SfxRunState.h"
 #include "archive/SfxDigest.h"
 #include "archive/SfxNameCheck.h"
@@ -182,7 +183,7 @@ int CSfxArchive::ReadDirectory(CString strArchivePath)
     CFile file;
     CFileException openError;
     if (!file.Open(strArchivePath, CFile::modeRead | CFile::shareDenyWrite, &openError)) {
-        m_strLastError = openError.GetErrorText();
+        Failed(openError.GetErrorText(), openError.m_lOsError);
         return SFX_ERR_OPEN_SELF;
     }
     try {
@@ -266,13 +267,22 @@ int CSfxArchive::ReadDirectory(CString strArchivePath)
                 if (stored == installed)
                     return SFX_ERR_DAMAGED;
     } catch (const CFileException& e) {
-        m_strLastError = e.GetErrorText();
+        Failed(e.GetErrorText(), e.m_lOsError);
         return SFX_ERR_DAMAGED;
     }
     return SFX_OK;
 }
 
 bool CSfxArchive::Pulse() { return !m_pfnPulse || m_pfnPulse(m_pPulseContext); }
+
+void CSfxArchive::Failed(const CString& text, long osError)
+{
+    m_strLastError = text;
+    if (osError != 0)
+        SfxLog("failed: %s (system error %ld: %s)", text.GetString(), osError, FsErrorText(osError).GetString());
+    else
+        SfxLog("failed: %s", text.GetString());
+}
 
 int CSfxArchive::ExtractEntry(CFile* pArchive, int nIndex, CString strDestFolder)
 {
@@ -307,7 +317,7 @@ int CSfxArchive::UnpackEntry(CFile* pArchive, int nIndex, const CString& strDest
     if (!replacing && !rewriting)
         CreateFolders(tempPath);
     if (!rewriting && !m_pUndo->WillWriteFile(tempPath, replacing)) {
-        m_strLastError = CSfxUndo::JournalPath(strDestFolder) + ": cannot record the change";
+        Failed(CSfxUndo::JournalPath(strDestFolder) + ": cannot record the change", FsLastError());
         return SFX_ERR_FILE_IO;
     }
 
@@ -324,15 +334,16 @@ int CSfxArchive::UnpackEntry(CFile* pArchive, int nIndex, const CString& strDest
     if (decoded != LZARI_OK) {
         // A file that was not decoded whole must not pass for an installed one.
         FsDeleteFile(newPath);
-        m_strLastError = finalPath + ": " + CodecFailureText(decoded);
+        Failed(finalPath + ": " + CodecFailureText(decoded), 0);
         return ResultFromCodec(decoded);
     }
 
     // The earlier file (read-only, hidden or system alike, or a link) moves
     // aside as it is, and comes back as it was if the run fails.
     if (replacing && !FsMoveFile(finalPath, CSfxUndo::BackupPath(finalPath))) {
+        const long osError = FsLastError();
         FsDeleteFile(newPath);
-        m_strLastError = finalPath + ": cannot move the earlier file aside";
+        Failed(finalPath + ": cannot move the earlier file aside", osError);
         return SFX_ERR_FILE_IO;
     }
     if (rewriting) {
@@ -340,10 +351,12 @@ int CSfxArchive::UnpackEntry(CFile* pArchive, int nIndex, const CString& strDest
         FsDeleteFile(finalPath);
     }
     if (!FsMoveFile(newPath, finalPath)) {
+        const long osError = FsLastError();
         FsDeleteFile(newPath);
-        m_strLastError = finalPath + ": cannot move the new file in";
+        Failed(finalPath + ": cannot move the new file in", osError);
         return SFX_ERR_FILE_IO;
     }
+    SfxLog("%s %s", replacing || rewriting ? "replaced" : "wrote", finalPath.GetString());
     return SFX_OK;
 }
 
@@ -356,7 +369,7 @@ int CSfxArchive::CopyPayload(CFile* pArchive, const SfxEntry& entry, const CStri
     CFile temp;
     CFileException openError;
     if (!temp.Open(tempPath, CFile::modeCreate | CFile::modeWrite, &openError)) {
-        m_strLastError = openError.GetErrorText();
+        Failed(openError.GetErrorText(), openError.m_lOsError);
         return SFX_ERR_CREATE_OUTPUT;
     }
     int result = SFX_OK;
@@ -370,7 +383,7 @@ int CSfxArchive::CopyPayload(CFile* pArchive, const SfxEntry& entry, const CStri
             const UINT got = pArchive->Read(buffer, want);
             if (got == 0) {
                 // The archive ended before the payload did (it changed under us).
-                m_strLastError = pArchive->GetFilePath() + ": payload runs past the end of the file";
+                Failed(pArchive->GetFilePath() + ": payload runs past the end of the file", 0);
                 result = SFX_ERR_DAMAGED;
                 break;
             }
@@ -384,7 +397,7 @@ int CSfxArchive::CopyPayload(CFile* pArchive, const SfxEntry& entry, const CStri
         if (result == SFX_OK)
             temp.Close();
     } catch (const CFileException& e) {
-        m_strLastError = e.GetErrorText();
+        Failed(e.GetErrorText(), e.m_lOsError);
         result = SFX_ERR_FILE_IO;
     }
     if (result != SFX_OK) {
@@ -404,23 +417,35 @@ bool CSfxArchive::IsEntryWritten(int index, bool keepDataMode, CStringArray& pro
 int CSfxArchive::CheckBeforeWriting(CFile& archive, const CString& folder, const bool* writes, CSfxUndo& undo)
 {
     CSfxRunChecks checks(*this, archive, folder, writes);
-    int result = SfxCheckDigests(archive, *this, writes, m_pfnPulse, m_pPulseContext, &m_nDamagedEntry);
-    if (result == SFX_OK && !m_bRelativeFolderAllowed)
-        result = checks.FolderIsAbsolute();
-    if (result == SFX_OK)
-        result = checks.FolderCanBeUsed(undo);
-    if (result == SFX_OK)
-        result = checks.PathsFit();
-    if (result == SFX_OK)
-        result = checks.SpaceSuffices();
-    if (result == SFX_OK)
-        result = checks.FilesAreFree();
     const SfxRunReport& report = checks.Report();
+    // Each check and what it found, in the run's log.
+    const auto logged = [&](const char* check, int result) {
+        if (result == SFX_OK)
+            SfxLog("check %s: ok", check);
+        else
+            SfxLog("check %s: %s%s%s", check, SfxResultText(result), report.path.IsEmpty() ? "" : ": ",
+                   report.path.GetString());
+        return result;
+    };
+    int result = logged("digests", SfxCheckDigests(archive, *this, writes, m_pfnPulse, m_pPulseContext, &m_nDamagedEntry));
+    if (result == SFX_OK && !m_bRelativeFolderAllowed)
+        result = logged("folder is absolute", checks.FolderIsAbsolute());
+    if (result == SFX_OK)
+        result = logged("folder can be used", checks.FolderCanBeUsed(undo));
+    if (result == SFX_OK)
+        result = logged("paths fit", checks.PathsFit());
+    if (result == SFX_OK)
+        result = logged("free space", checks.SpaceSuffices());
+    if (result == SFX_OK)
+        result = logged("files to replace are free", checks.FilesAreFree());
     m_strProblemPath = report.path;
     m_nSpaceNeeded = report.needed;
     m_nSpaceAvailable = report.available;
+    if (report.needed > 0)
+        SfxLog("space: %s MB needed, %s MB available", SfxMegabytes(report.needed, true).c_str(),
+               SfxMegabytes(report.available, false).c_str());
     if (!report.errorText.IsEmpty())
-        m_strLastError = report.errorText;
+        Failed(report.errorText, report.osError);
     return result;
 }
 
@@ -428,6 +453,10 @@ int CSfxArchive::Undo(int result, CSfxUndo& undo)
 {
     CString notPutBack;
     m_bUndoneWhole = undo.Rollback(&notPutBack);
+    if (m_bWritten)
+        SfxLog(m_bUndoneWhole ? "undo: every change of the run was taken back; the folder is as it was"
+                              : "undo: %s could not be put back; the next run in this folder puts it back",
+               notPutBack.GetString());
     if (!m_bUndoneWhole) {
         m_strProblemPath = notPutBack;
         m_strLastError += CString(m_strLastError.IsEmpty() ? "" : "; ") + notPutBack +
@@ -464,7 +493,7 @@ int CSfxArchive::ExtractAll(CString strDestFolder, SfxProgressFn pfnProgress, vo
         CString notPutBack;
         if (!CSfxUndo::Recover(strDestFolder, &notPutBack)) {
             m_strProblemPath = notPutBack;
-            m_strLastError = notPutBack + ": an earlier run's change could not be put back";
+            Failed(notPutBack + ": an earlier run's change could not be put back", 0);
             return FsProbeFileUse(notPutBack) == FS_FILE_IN_USE ? SFX_ERR_IN_USE : SFX_ERR_FILE_IO;
         }
     }
@@ -482,7 +511,7 @@ int CSfxArchive::ExtractAll(CString strDestFolder, SfxProgressFn pfnProgress, vo
     CFile archive;
     CFileException openError;
     if (!archive.Open(archivePath, CFile::modeRead | CFile::shareDenyWrite, &openError)) {
-        m_strLastError = openError.GetErrorText();
+        Failed(openError.GetErrorText(), openError.m_lOsError);
         return SFX_ERR_REOPEN_SELF;
     }
 
@@ -490,8 +519,11 @@ int CSfxArchive::ExtractAll(CString strDestFolder, SfxProgressFn pfnProgress, vo
     CStringArray noProtectedFiles;
     CStringArray& protectedFiles = app ? app->m_protectedFiles : noProtectedFiles;
     bool writes[SFX_MAX_ENTRIES];
+    int written = 0;
     for (int i = 0; i < m_nEntryCount; ++i)
-        writes[i] = IsEntryWritten(i, state->m_bKeepDataMode, protectedFiles);
+        written += writes[i] = IsEntryWritten(i, state->m_bKeepDataMode, protectedFiles);
+    SfxLog("archive: %d entries, %d to write into %s; user data %s", m_nEntryCount, written,
+           strDestFolder.GetString(), state->m_bKeepDataMode ? "kept" : "not kept");
 
     CSfxUndo undo(strDestFolder);
     const int checked = CheckBeforeWriting(archive, strDestFolder, writes, undo);
@@ -499,7 +531,7 @@ int CSfxArchive::ExtractAll(CString strDestFolder, SfxProgressFn pfnProgress, vo
         return Undo(checked, undo);  // removes the folders the checks made
     CString journalError;
     if (!undo.StartJournal(&journalError)) {
-        m_strLastError = journalError;
+        Failed(journalError, FsLastError());
         return Undo(SFX_ERR_FILE_IO, undo);
     }
     m_bWritten = true;

@@ -153,6 +153,9 @@ private:
     int CopyPayload(CFile* pArchive, const SfxEntry& entry, const CString& tempPath);
     int Undo(int result, CSfxUndo& undo);
     bool Pulse();
+    // Keeps the text of a failure for tools, and puts it in the run's log
+    // with the system's code and words for it (osError 0: none).
+    void Failed(const CString& text, long osError);
 
     CString m_strArchivePath;
     CString m_strLastError;

@@ -67,8 +67,11 @@ int CSfxRunChecks::FolderCanBeUsed(CSfxUndo& undo)
             const CString prefix = m_folder.Left(pos);
             if (FsIsFolder(prefix))
                 continue;
-            if (FsMakeFolder(prefix) != 0)
+            if (FsMakeFolder(prefix) != 0) {
+                m_report.osError = FsLastError();
+                m_report.errorText = prefix + ": cannot make the folder";
                 return Stop(SFX_ERR_BAD_FOLDER, prefix);
+            }
             undo.FolderMadeBeforeJournal(prefix);
         }
     }
@@ -78,6 +81,7 @@ int CSfxRunChecks::FolderCanBeUsed(CSfxUndo& undo)
     CFileException error;
     if (!file.Open(probe, CFile::modeCreate | CFile::modeWrite, &error)) {
         m_report.errorText = error.GetErrorText();
+        m_report.osError = error.m_lOsError;
         return Stop(SFX_ERR_BAD_FOLDER, m_folder);
     }
     file.Abort();
@@ -133,6 +137,7 @@ int CSfxRunChecks::SpaceSuffices()
         });
     } catch (const CFileException& e) {
         m_report.errorText = e.GetErrorText();
+        m_report.osError = e.m_lOsError;
         return SFX_ERR_FILE_IO;
     }
     needed += RoundUp(largestPacked, cluster);

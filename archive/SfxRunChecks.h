@@ -32,6 +32,7 @@ struct SfxRunReport {
     uint64_t needed = 0;     // SFX_ERR_NO_SPACE: bytes the run needs
     uint64_t available = 0;  // and what the volume has for this user
     CString errorText;       // a file error behind the result, for tools
+    long osError = 0;        // and the system's code for it
 };
 
 class CSfxRunChecks {

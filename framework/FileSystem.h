@@ -58,3 +58,8 @@ enum FsFileUse {
 // nothing about the file changes. A read-only file is opened for reading
 // instead, as the engine clears that attribute itself.
 FsFileUse FsProbeFileUse(const char* path);
+
+// The system's error code of the last failed call here (GetLastError,
+// errno), and the system's own words for a code, for the setup's log.
+long FsLastError();
+CString FsErrorText(long osError);

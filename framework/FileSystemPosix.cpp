@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 
 #include "FileSystem.h"
 #include "HostPath.h"
@@ -171,3 +172,7 @@ FsFileUse FsProbeFileUse(const char* path)
     ::close(fd);
     return FS_FILE_FREE;
 }
+
+long FsLastError() { return errno; }
+
+CString FsErrorText(long osError) { return CString(std::strerror(static_cast<int>(osError))); }

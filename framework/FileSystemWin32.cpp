@@ -97,6 +97,21 @@ bool FsMoveFile(const char* fromPath, const char* toPath)
     return moved;
 }
 
+long FsLastError() { return static_cast<long>(GetLastError()); }
+
+CString FsErrorText(long osError)
+{
+    wchar_t* text = nullptr;
+    const DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, static_cast<DWORD>(osError), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring words(text ? text : L"", n);
+    if (text)
+        LocalFree(text);
+    while (!words.empty() && (words.back() == L'\r' || words.back() == L'\n' || words.back() == L' '))
+        words.pop_back();
+    return words.empty() ? CString("unknown error") : AfxFromWide(words);
+}
+
 bool FsRemoveFolder(const char* path) { return RemoveDirectoryW(AfxToWide(path).c_str()) != 0; }
 
 bool FsIsFolder(const char* path)

@@ -28,6 +28,12 @@ bool ConvertText(const char* from, const char* to, const std::string& in, std::s
     return true;
 }
 
+std::string AfxUtf8FromText(const char* text)
+{
+    std::string utf8;
+    return ConvertText("CP936", "UTF-8", text, &utf8) ? utf8 : std::string(text);
+}
+
 namespace {
 
 bool IsAscii(const std::string& s)

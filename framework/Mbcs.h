@@ -14,6 +14,7 @@
 // never narrowed.
 #pragma once
 #include <cstdint>
+#include <string>
 
 // Selects the code page used by CString's searches. 936 and the single-byte
 // code pages are known everywhere; on Windows any code page works. The
@@ -40,3 +41,8 @@ int AfxCharLength(const char* s);
 // limits: one for every character of code page 936, two for an escaped
 // character beyond the Basic Multilingual Plane.
 int AfxUtf16Length(const char* text);
+
+// The text as UTF-8, for records read outside the program (the setup's
+// log). Escapes become their characters; a byte that is no text is kept.
+// (Defined by the host: WideTextWin32.cpp, HostPath.cpp.)
+std::string AfxUtf8FromText(const char* text);

@@ -74,6 +74,16 @@ std::wstring AfxToWide(const char* text)
     return out;
 }
 
+std::string AfxUtf8FromText(const char* text)
+{
+    const std::wstring wide = AfxToWide(text);
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(n > 0 ? static_cast<size_t>(n) : 0, '\0');
+    if (n > 0)
+        ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &out[0], n, nullptr, nullptr);
+    return out;
+}
+
 CString AfxFromWide(const wchar_t* text, int length)
 {
     if (!text)

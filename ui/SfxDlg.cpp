@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/SfxLog.h"
 #include "archive/SfxRunChecks.h"
 #include "framework/win32/TargetAbi.h"
 #include "framework/win32/Time.h"
@@ -107,7 +108,7 @@ BOOL CSfxDlg::OnInitDialog()
         m_strDestPath = m_strPrevPath;
         GetDlgItem(IDC_BROWSE)->EnableWindow(FALSE);
     } else {
-        m_strDestPath = CString(SFX_NEW_FOLDER_PREFIX) + CTime::GetCurrentTime().Format("%m%d%H%M");
+        m_strDestPath = SfxProposedFolder();
         m_bKeepDataMode = false;
     }
 
@@ -170,8 +171,10 @@ void CSfxDlg::OnStart()
     m_bExtracting = true;
     m_bCloseHeld = false;
     m_archive.SetPulse(&CSfxDlg::Pulse, this);
+    SfxLog("start pressed: installing into %s", m_strDestPath.GetString());
     const int result = m_archive.ExtractAll(m_strDestPath, &CSfxDlg::ProgressCallback, this);
     m_bExtracting = false;
+    SfxLog("result: %s", SfxResultText(result));
 
     m_strStatus = "";
     UpdateData(FALSE);
@@ -180,7 +183,9 @@ void CSfxDlg::OnStart()
     if (result == SFX_OK) {
         UpdateDesktopShortcut(m_strDestPath);
         // Only a shortcut that is there is announced as made.
-        pStatus->SetWindowText(DesktopShortcutExists() ? SFX_TEXT_DONE : SFX_TEXT_DONE_NO_SHORTCUT);
+        const bool shortcut = DesktopShortcutExists();
+        SfxLog("desktop shortcut: %s", shortcut ? "there" : "could not be made");
+        pStatus->SetWindowText(shortcut ? SFX_TEXT_DONE : SFX_TEXT_DONE_NO_SHORTCUT);
         SetTimer(TIMER_COUNTDOWN, 1000, nullptr);
     } else {
         pStatus->SetWindowText(FailureText(result));
@@ -282,6 +287,7 @@ void CSfxDlg::OnTimer(UINT_PTR nIDEvent)
         --m_nCountdown;
         if (m_nCountdown <= 0 && !m_bLaunched) {
             LaunchInstalledProgram(m_strDestPath + kClientName);
+            SfxLog("countdown over: started %s%s", m_strDestPath.GetString(), kClientName);
             m_bLaunched = true;
         }
         CString text;
@@ -306,6 +312,8 @@ int CSfxDlg::OnCreate(LPCREATESTRUCT)
 }
 
 CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUTBOX) {}
+
+CString SfxProposedFolder() { return CString(SFX_NEW_FOLDER_PREFIX) + CTime::GetCurrentTime().Format("%m%d%H%M"); }
 
 void LaunchInstalledProgram(CString path)
 {

@@ -92,6 +92,10 @@ public:
 // its own folder (path up to its last backslash).
 void LaunchInstalledProgram(CString path);
 
+// The folder proposed for a new installation: "c:\Ithra通讯" and the
+// month, day, hour and minute (MMDDHHMM).
+CString SfxProposedFolder();
+
 // The status texts the dialog shows (GBK).
 extern const char* const SFX_TEXT_COPYING;     // "正在拷贝 "
 extern const char* const SFX_TEXT_DONE;        // the completion message

@@ -54,6 +54,23 @@ BOOL AfxLoadString(UINT nID, CString& rString)
     return n > 0;
 }
 
+CString AfxGetCommandLineArguments()
+{
+    const wchar_t* s = ::GetCommandLineW();
+    if (*s == L'"') {
+        for (++s; *s != L'\0' && *s != L'"'; ++s) {
+        }
+        if (*s == L'"')
+            ++s;
+    } else {
+        while (*s != L'\0' && *s != L' ' && *s != L'\t')
+            ++s;
+    }
+    while (*s == L' ' || *s == L'\t')
+        ++s;
+    return AfxFromWide(s);
+}
+
 int AfxWinMain(HINSTANCE hInstance, int)
 {
     // The program's text is code page 936 on every system (its stored

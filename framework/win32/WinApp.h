@@ -44,5 +44,8 @@ void AfxEnableControlContainer();
 // Loads string resource nID into rString; FALSE (and an empty string) when
 // there is none.
 BOOL AfxLoadString(UINT nID, CString& rString);
+// What follows the program's own name on its command line (as the C
+// runtime splits it: quoted, or up to the first blank), read in UTF-16.
+CString AfxGetCommandLineArguments();
 // The framework's start-up: code page, InitInstance, Run or exit.
 int AfxWinMain(HINSTANCE hInstance, int nCmdShow);

@@ -22,6 +22,18 @@ BOOL CALLBACK FindProcessDialog(HWND h, LPARAM lParam)
     return TRUE;
 }
 
+BOOL CALLBACK FindVisibleWindow(HWND h, LPARAM lParam)
+{
+    Search* s = reinterpret_cast<Search*>(lParam);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(h, &pid);
+    if (pid == s->pid && IsWindowVisible(h)) {
+        s->found = h;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 }  // namespace
 
 std::string WindowsPathOfUnixPath(std::string unixPath)
@@ -62,11 +74,13 @@ void SetDialogItemText(HWND hDlg, int id, const std::string& text)
 
 void ClickDialogItem(HWND hDlg, int id) { PostMessageA(GetDlgItem(hDlg, id), BM_CLICK, 0, 0); }
 
-InstallerProcess::InstallerProcess(const CString& exe, const char* directory)
+InstallerProcess::InstallerProcess(const CString& exe, const char* directory, const char* arguments)
 {
     STARTUPINFOA si{};
     si.cb = sizeof si;
     std::string cmd = "\"" + std::string(exe.GetString()) + "\"";
+    if (arguments)
+        cmd += std::string(" ") + arguments;
     m_started = CreateProcessA(exe, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, directory, &si, &m_pi) != FALSE;
 }
 
@@ -102,6 +116,13 @@ long InstallerProcess::WaitForExit(int timeoutMs)
     DWORD code = 0;
     GetExitCodeProcess(m_pi.hProcess, &code);
     return static_cast<long>(code);
+}
+
+bool InstallerProcess::ShowsAWindow() const
+{
+    Search s{m_pi.dwProcessId, nullptr, nullptr};
+    EnumWindows(&FindVisibleWindow, reinterpret_cast<LPARAM>(&s));
+    return s.found != nullptr;
 }
 
 HWND InstallerProcess::Focus() const

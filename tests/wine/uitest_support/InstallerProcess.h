@@ -24,8 +24,9 @@ void ClickDialogItem(HWND hDlg, int id);
 
 class InstallerProcess {
 public:
-    // Started in the folder directory, or in this process's current folder.
-    explicit InstallerProcess(const CString& exe, const char* directory = nullptr);
+    // Started in the folder directory, or in this process's current folder,
+    // with the arguments given after its quoted name.
+    explicit InstallerProcess(const CString& exe, const char* directory = nullptr, const char* arguments = nullptr);
     ~InstallerProcess();  // ends a process that still runs
     InstallerProcess(const InstallerProcess&) = delete;
     InstallerProcess& operator=(const InstallerProcess&) = delete;
@@ -39,6 +40,8 @@ public:
     long WaitForExit(int timeoutMs);
     // The control that has the keyboard focus in the installer.
     HWND Focus() const;
+    // True when the process shows a window (any visible top-level one).
+    bool ShowsAWindow() const;
 
 private:
     bool m_started = false;
