@@ -125,7 +125,11 @@ void CSfxApp::StartLog()
     int64_t size = -1;
     if (self.Open(module, CFile::modeRead | CFile::shareDenyNone))
         size = self.GetLength();
-    SfxLog("Orvex setup %s, %s, %lld bytes", SFX_SETUP_VERSION, module.GetString(), static_cast<long long>(size));
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    SfxLog("Orvex setup %s, %s, %lld bytes, started %04u-%02u-%02u %02u:%02u:%02u", SFX_SETUP_VERSION,
+           module.GetString(), static_cast<long long>(size), now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
+           now.wSecond);
     SfxLog("command line: %s", AfxFromWide(::GetCommandLineW()).GetString());
     SfxLog("system code page %u, %s", ::GetACP(), m_commandLine.silent ? "no window (/S)" : "interactive");
 }
