@@ -4,10 +4,28 @@
 // line, and an exit code that says what happened.
 #include "SfxApp.h"
 
+#include <string>
+
 #include "app/SfxRunState.h"
 #include "archive/SfxArchive.h"
 #include "shell/DesktopShortcut.h"
 #include "ui/SfxDlg.h"
+
+namespace {
+
+// The same folder as Windows names it: letter case and a final backslash
+// make no difference.
+bool SameFolder(const CString& a, const CString& b)
+{
+    std::string x = SfxWithTrailingBackslash(a).str(), y = SfxWithTrailingBackslash(b).str();
+    for (std::string* s : {&x, &y})
+        for (char& c : *s)
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+    return x == y;
+}
+
+}  // namespace
 
 int CSfxApp::RunSilent()
 {
@@ -16,12 +34,13 @@ int CSfxApp::RunSilent()
         return SFX_EXIT_NOT_STARTED;
     }
     // The folder: /D=, else the registered earlier installation, else the
-    // one the dialog would propose. Over an earlier installation its user
-    // data is kept (the question's first answer) unless /DISCARD says no.
+    // one the dialog would propose. Over the earlier installation its user
+    // data is kept (the question's first answer) unless /DISCARD says no; a
+    // folder elsewhere gets every file.
     CString previous;
     const bool found = FindPreviousInstallation(previous);
-    const int mode = found ? (m_commandLine.discard ? 1 : 2) : 0;
     const CString folder = m_commandLine.hasFolder ? m_commandLine.folder : found ? previous : SfxProposedFolder();
+    const int mode = found && SameFolder(folder, previous) ? (m_commandLine.discard ? 1 : 2) : 0;
     SfxLog("install mode %d; folder %s", mode, folder.GetString());
 
     CSfxRunState state;

@@ -136,6 +136,11 @@ TEST_F(SilentTest, OverAnEarlierInstallationKeepsItsDataUnlessToldToDiscardIt)
 
     EXPECT_EQ(0, Run("/S /DISCARD"));
     EXPECT_EQ("empty mailbox", ReadOr(earlier + "\\user\\keep02.pst", "<missing>"));
+
+    // Another folder is no installation over the earlier one: every file goes in.
+    const CString elsewhere = m_tmp.Path() + "\\elsewhere";
+    EXPECT_EQ(0, Run("/S /D=" + std::string(elsewhere)));
+    EXPECT_EQ("empty mailbox", ReadOr(elsewhere + "\\user\\keep02.pst", "<missing>"));
 }
 
 TEST_F(SilentTest, ARunningClientIsNamedAndNothingChangesUntilItQuits)
