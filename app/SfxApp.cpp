@@ -32,10 +32,8 @@ const char* const SFX_TEXT_USAGE =
 const char* const SFX_LOG_NAME = "OrvexSetup.log";
 
 namespace {
-const char* const SFX_APP_CAPTION = "Orvex通讯管理系统安装提示";
-}  // namespace
+const char* const kAppCaption = "Orvex通讯管理系统安装提示";
 
-namespace {
 // Where the dialogs' face is not found by its Chinese name "宋体": SimSun
 // by its English name first (the same face, on a Windows that knows only
 // that name), then the Simplified Chinese faces Windows most likely has:
@@ -61,7 +59,7 @@ BOOL CSfxApp::InitInstance()
         // With /S not even this is shown: nobody is there to read it.
         if (!m_commandLine.silent) {
             const CString text = CString("无法识别的参数：") + m_commandLine.badArgument + "\r\n\r\n" + SFX_TEXT_USAGE;
-            ::MessageBoxW(nullptr, AfxToWide(text).c_str(), AfxToWide(SFX_APP_CAPTION).c_str(), MB_OK | MB_ICONWARNING);
+            ::MessageBoxW(nullptr, AfxToWide(text).c_str(), AfxToWide(kAppCaption).c_str(), MB_OK | MB_ICONWARNING);
         }
         m_nExitCode = SFX_EXIT_USAGE;
         return FALSE;
@@ -123,8 +121,12 @@ void CSfxApp::StartLog()
     const CString module = FsModulePath();
     CFile self;
     int64_t size = -1;
-    if (self.Open(module, CFile::modeRead | CFile::shareDenyNone))
-        size = self.GetLength();
+    try {
+        if (self.Open(module, CFile::modeRead | CFile::shareDenyNone))
+            size = self.GetLength();
+    } catch (const CFileException&) {
+        // The size is for the record only.
+    }
     SYSTEMTIME now;
     ::GetLocalTime(&now);
     SfxLog("Orvex setup %s, %s, %lld bytes, started %04u-%02u-%02u %02u:%02u:%02u", SFX_SETUP_VERSION,
