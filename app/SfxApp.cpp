@@ -19,15 +19,20 @@ const char* const SFX_KEEP_MESSAGE_PREFIX = "在";
 const char* const SFX_KEEP_MESSAGE_SUFFIX =
     "下\r\n发现《Orvex》已使用的历史版本\r\n\r\n建议保留该旧版本下用户历史数据 继续..\r\n";
 const char* const SFX_TEXT_USAGE =
-    "用法：OrvexSetup.exe [/S] [/DISCARD] [/RUN] [/LOG=文件] [/D=目录]\r\n"
+    "用法：OrvexSetup.exe [/S] [/DISCARD]\r\n"
+    "            [/RUN] [/LOG=文件] [/D=目录]\r\n"
     "\r\n"
-    "/S\t\t静默安装，不显示任何窗口\r\n"
-    "/D=目录\t\t安装目录；须为最后一个参数，可含空格，不加引号\r\n"
-    "/DISCARD\t覆盖旧版本时不保留用户历史数据\r\n"
-    "/RUN\t\t安装完成后启动 Orvex\r\n"
-    "/LOG=文件\t安装记录写入该文件（UTF-8）\r\n"
+    "/S：静默安装，不显示任何窗口\r\n"
+    "/D=目录：安装目录，须为最后一个参数，可含空格，不加引号\r\n"
+    "/DISCARD：覆盖旧版本时不保留用户历史数据\r\n"
+    "/RUN：安装完成后启动 Orvex\r\n"
+    "/LOG=文件：安装记录写入该文件（UTF-8）\r\n"
     "\r\n"
-    "退出代码：0 安装成功；1 参数有误；2 安装程序已损坏；3 安装前的检查未通过，未作任何改动；"
+    "退出代码：\r\n"
+    "0 安装成功\r\n"
+    "1 参数有误\r\n"
+    "2 安装程序已损坏，未作任何改动\r\n"
+    "3 安装前的检查未通过，未作任何改动\r\n"
     "4 安装失败，原有安装已恢复";
 const char* const SFX_LOG_NAME = "OrvexSetup.log";
 
