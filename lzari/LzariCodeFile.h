@@ -20,7 +20,8 @@ enum {
 typedef bool (*LzariPulseFn)(void* pContext);
 
 // Packs (encode true) or unpacks inputPath into outputPath, which is created
-// or emptied. Paths are ANSI with backslashes. Neither file stays open.
+// or emptied. Paths are the program's text (code page 936, framework/Mbcs.h)
+// with backslashes. Neither file stays open.
 // On a failure the output file may hold a partial result; the caller
 // removes it.
 int LzariCodeFile(CString inputPath, CString outputPath, bool encode, LzariPulseFn pfnPulse = nullptr,
