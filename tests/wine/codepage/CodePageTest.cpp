@@ -188,11 +188,20 @@ TEST_F(CodePage, AWholeRunShowsItsTextsAndInstallsIntoAFolderWithHangulAndStarts
         WritePng(CaptureWindow(dlg), ScreenshotPath(name.c_str()));
     }
 
-    const std::wstring dest = m_root + L"\\프로그램 通讯";
+    // A check before the first write says what to do, in the same words.
     DWORD_PTR unused = 0;
+    const std::wstring relative = L"相对 상대";
+    SendMessageTimeoutW(GetDlgItem(dlg, IDC_DEST_PATH), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(relative.c_str()),
+                        SMTO_NORMAL, 60000, &unused);
+    ClickDialogItem(dlg, IDC_START);
+    EXPECT_EQ(U8(L"无法在该目录中安装，请选择其他目录：" + relative), U8(Verdict(dlg)));
+
+    const std::wstring dest = m_root + L"\\프로그램 通讯";
     SendMessageTimeoutW(GetDlgItem(dlg, IDC_DEST_PATH), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(dest.c_str()),
                         SMTO_NORMAL, 60000, &unused);
     ClickDialogItem(dlg, IDC_START);
+    // The refusal stays on show until this start is taken up.
+    WaitUntil([&] { return !IsWindowEnabled(GetDlgItem(dlg, IDC_START)); }, 10000);
     EXPECT_EQ(U8(kDone), U8(Verdict(dlg)));
     ASSERT_FALSE(Item(dlg, IDC_COUNTDOWN).empty()) << "the installation did not finish";
     for (const WideFile& f : m_files)
