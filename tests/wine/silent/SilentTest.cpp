@@ -122,8 +122,9 @@ TEST_F(SilentTest, InstallsIntoTheGivenFolderWithoutAWindowAndRecordsEveryStep)
     // UTF-8, whatever the system's code page.
     EXPECT_NE(std::string::npos, log.find(Utf8("data\\深圳\\a.txt"))) << log;
 
-    // /RUN starts the client in its folder once the installation is done.
-    EXPECT_EQ(0, Run("/S /RUN /D=" + std::string(dest)));
+    // /RUN starts the client in its folder once the installation is done; a
+    // log that cannot be written changes nothing.
+    EXPECT_EQ(0, Run("/S /RUN /LOG=" + std::string(m_tmp.Path()) + "\\no such folder\\setup.log /D=" + dest.GetString()));
     EXPECT_TRUE(WaitUntil([&] { return Exists(dest + "\\rendo-started.txt"); }, 20000));
 }
 
