@@ -124,7 +124,7 @@ TEST_F(SilentTest, InstallsIntoTheGivenFolderWithoutAWindowAndRecordsEveryStep)
 
     // /RUN starts the client in its folder once the installation is done; a
     // log that cannot be written changes nothing.
-    EXPECT_EQ(0, Run("/S /RUN /LOG=" + std::string(m_tmp.Path()) + "\\no such folder\\setup.log /D=" + dest.GetString()));
+    EXPECT_EQ(0, Run("/S /RUN \"/LOG=" + std::string(m_tmp.Path()) + "\\no such folder\\setup.log\" /D=" + dest.GetString()));
     EXPECT_TRUE(WaitUntil([&] { return Exists(dest + "\\rendo-started.txt"); }, 20000));
 }
 
