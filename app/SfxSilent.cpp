@@ -4,28 +4,10 @@
 // line, and an exit code that says what happened.
 #include "SfxApp.h"
 
-#include <string>
-
 #include "app/SfxRunState.h"
 #include "archive/SfxArchive.h"
 #include "shell/DesktopShortcut.h"
 #include "ui/SfxDlg.h"
-
-namespace {
-
-// The same folder as Windows names it: letter case and a final backslash
-// make no difference.
-bool SameFolder(const CString& a, const CString& b)
-{
-    std::string x = SfxWithTrailingBackslash(a).str(), y = SfxWithTrailingBackslash(b).str();
-    for (std::string* s : {&x, &y})
-        for (char& c : *s)
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c - 'A' + 'a');
-    return x == y;
-}
-
-}  // namespace
 
 int CSfxApp::RunSilent()
 {
@@ -40,7 +22,7 @@ int CSfxApp::RunSilent()
     CString previous;
     const bool found = FindPreviousInstallation(previous);
     const CString folder = m_commandLine.hasFolder ? m_commandLine.folder : found ? previous : SfxProposedFolder();
-    const int mode = found && SameFolder(folder, previous) ? (m_commandLine.discard ? 1 : 2) : 0;
+    const int mode = found && SfxIsSameFolder(folder, previous) ? (m_commandLine.discard ? 1 : 2) : 0;
     SfxLog("install mode %d; folder %s", mode, folder.GetString());
 
     CSfxRunState state;

@@ -131,6 +131,32 @@ CString SfxWithTrailingBackslash(CString folder)
     return folder;
 }
 
+bool SfxIsSameFolder(const CString& a, const CString& b)
+{
+    // Letter case of single-byte letters only: the second byte of a
+    // double-byte character may be a letter's byte ("\xB5\x41" and
+    // "\xB5\x61" are two characters), and an escape holds none.
+    const CString x = SfxWithTrailingBackslash(a), y = SfxWithTrailingBackslash(b);
+    const char* p = x;
+    const char* q = y;
+    for (;;) {
+        const int n = AfxCharLength(p);
+        if (n != AfxCharLength(q))
+            return false;
+        if (n == 1) {
+            const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+            if (lower(*p) != lower(*q))
+                return false;
+            if (*p == '\0')
+                return true;
+        } else if (std::memcmp(p, q, n) != 0) {
+            return false;
+        }
+        p += n;
+        q += n;
+    }
+}
+
 CString CSfxArchive::EnsureTrailingBackslash(CString& strFolder)
 {
     strFolder = SfxWithTrailingBackslash(strFolder);

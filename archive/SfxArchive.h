@@ -179,6 +179,9 @@ private:
 // The folder with one backslash after its last character (a double-byte
 // character whose second byte is 0x5C is not one).
 CString SfxWithTrailingBackslash(CString folder);
+// True when both name the same folder as Windows reads them: a final
+// backslash and the letter case of A to Z make no difference.
+bool SfxIsSameFolder(const CString& a, const CString& b);
 
 // True when an element of the list equals the string byte for byte.
 bool IsInStringList(CStringArray& list, CString str);

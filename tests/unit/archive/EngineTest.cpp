@@ -200,6 +200,15 @@ TEST(EnsureTrailingBackslash, LooksAtTheLastCharacter)
     EXPECT_EQ(archive.EnsureTrailingBackslash(s), "c:\\\xD5\x5C\\");
 }
 
+TEST(SfxIsSameFolder, IgnoresCaseOfLettersOnlyNotOfSecondBytes)
+{
+    EXPECT_TRUE(SfxIsSameFolder("C:\\Orvex\xCD\xA8\\", "c:\\orvex\xCD\xA8"));
+    // B5 41 and B5 61 are two different characters, not one in two cases:
+    // taken for one folder, a new installation would be missing its user data.
+    EXPECT_FALSE(SfxIsSameFolder("c:\\\xB5\x41", "c:\\\xB5\x61"));
+    EXPECT_FALSE(SfxIsSameFolder("c:\\a", "c:\\ab"));
+}
+
 TEST(IsInStringList, ExactCaseSensitiveComparison)
 {
     CStringArray list;
