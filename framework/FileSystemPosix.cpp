@@ -42,7 +42,7 @@ bool FileExists(const char* path)
 {
     if (path == nullptr || path[0] == '\0')
         return false;
-    // As FindFirstFileA: the name itself, a link (even a dangling one) included.
+    // As FindFirstFile: the name itself, a link (even a dangling one) included.
     struct stat st;
     return ::lstat(HostPathFromAnsi(path).c_str(), &st) == 0;
 }

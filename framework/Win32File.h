@@ -4,7 +4,7 @@
 // is never taken for a file.
 #pragma once
 
-// CreateFileA's arguments; returns the handle or INVALID_HANDLE_VALUE with
+// CreateFile's arguments, the path in the program's text; returns the handle or INVALID_HANDLE_VALUE with
 // the last error set.
 void* OpenRegularFile(const char* path, unsigned long access, unsigned long share, bool inherit,
                       unsigned long creation);
