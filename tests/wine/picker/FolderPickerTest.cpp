@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "DisplayDriver.h"
 #include "framework/win32/Wnd.h"
 #include "support/TempDir.h"
 #include "ui/FolderPicker.h"
@@ -241,6 +242,7 @@ class Driver {
 public:
     explicit Driver(std::function<void(HWND)> action) : m_uiThread(GetCurrentThreadId())
     {
+        LoadDisplayDriverBeforeThreads();
         m_thread = std::thread([this, action] {
             HWND hBrowse = nullptr;
             WaitFor([&] { return m_browseReturned || (hBrowse = BrowseWindowOf(m_uiThread)) != nullptr; });

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "Capture.h"
+#include "DisplayDriver.h"
 #include "framework/WideText.h"
 #include "framework/win32/Dialog.h"
 #include "resource.h"
@@ -179,6 +180,7 @@ INT_PTR RunDialog(CDialog& dlg, const std::function<void(DialogDriver&)>& script
     g_hCallRet = SetWindowsHookExW(WH_CALLWNDPROCRET, &CallRetHook, nullptr, GetCurrentThreadId());
     g_hGetMsg = SetWindowsHookExA(WH_GETMESSAGE, &GetMsgHook, nullptr, GetCurrentThreadId());
 
+    LoadDisplayDriverBeforeThreads();
     DialogDriver driver;
     driver.m_uiThread = GetCurrentThreadId();
     std::thread worker([&] {

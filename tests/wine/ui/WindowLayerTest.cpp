@@ -12,6 +12,7 @@
 
 #include "Capture.h"
 #include "DialogDriver.h"
+#include "DisplayDriver.h"
 #include "framework/win32/Dialog.h"
 #include "framework/win32/ProgressCtrl.h"
 #include "resource.h"
@@ -154,6 +155,7 @@ TEST(WindowLayer, ExceptionInOnInitDialogIsReportedAndFailsDoModal)
     DialogDriver answer;
     answer.m_uiThread = GetCurrentThreadId();
     std::string told;
+    LoadDisplayDriverBeforeThreads();
     std::thread worker([&] { told = answer.AnswerMessageBox(); });
     EXPECT_EQ(-1, dlg.DoModal());
     worker.join();
